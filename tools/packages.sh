@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Debian packages the build, the tests and the window need. Sourced by ./run, ./test and .ci/run.
+DRAVEX_PACKAGES=(
+    build-essential cmake pkg-config
+    qt6-base-dev libudev-dev libgtest-dev libgmock-dev
+    fonts-noto-cjk xvfb xauth util-linux
+)
+
+# Installs whatever is missing, when we are allowed to; otherwise only says what is missing.
+dravex_ensure_packages() {
+    local missing=()
+    for package in "${DRAVEX_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+    else
+        echo "Missing Debian packages: ${missing[*]} (run as root to install them)" >&2
+    fi
+}
