@@ -1,0 +1,101 @@
+#include "platform/linux/linuxlauncher.h"
+
+#include "platform/linux/commandline.h"
+#include "platform/linux/detachedprocess.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace dravex {
+
+namespace {
+
+bool isFile(const std::string &path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isExecutableFile(const std::string &path) {
+    return isFile(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> findOnPath(const std::string &name) {
+    const char *searchPath = std::getenv("PATH");
+    if (!searchPath)
+        return std::nullopt;
+    const std::string folders = searchPath;
+    size_t start = 0;
+    while (start <= folders.size()) {
+        const size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string folder = folders.substr(start, end - start);
+        // An empty entry would mean the current folder, which is nobody's choice here.
+        if (!folder.empty() && isExecutableFile(folder + "/" + name))
+            return folder + "/" + name;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool hasDisplay() {
+    const char *x11 = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::optional<std::string> findTerminal() {
+    if (auto terminal = findOnPath("x-terminal-emulator"))
+        return terminal;
+    return findOnPath("xterm");
+}
+
+bool startsWithDriveRoot(const std::string &path) {
+    const char letter = path.empty() ? '\0' : path[0];
+    return path.size() >= 3 && ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) &&
+           path[1] == ':' && path[2] == '\\';
+}
+
+} // namespace
+
+LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath)
+    : m_toolDirectory(std::move(toolDirectory)), m_nativePath(std::move(nativePath)) {}
+
+std::optional<std::string> LinuxLauncher::locate(const std::string &program) const {
+    if (program.empty())
+        return std::nullopt;
+    if (startsWithDriveRoot(program))
+        return m_nativePath ? m_nativePath(program) : std::nullopt;
+    std::string path = program;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    if (path.find('/') != std::string::npos)
+        return path;
+    const std::string inToolDirectory = m_toolDirectory + "/" + path;
+    if (isFile(inToolDirectory))
+        return inToolDirectory;
+    return findOnPath(path);
+}
+
+std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {
+    std::vector<std::string> arguments = splitWindowsCommandLine(commandLine);
+    if (arguments.empty())
+        return std::nullopt;
+    const auto program = locate(arguments.front());
+    if (!program)
+        return std::nullopt;
+    arguments.front() = *program;
+
+    if (windowStyle == kWindowNormalFocus && hasDisplay()) {
+        if (const auto terminal = findTerminal())
+            arguments.insert(arguments.begin(), {*terminal, "-e"});
+    } else if (windowStyle == kWindowMaximizedFocus && !isExecutableFile(*program)) {
+        const auto opener = findOnPath("xdg-open");
+        if (!opener)
+            return std::nullopt;
+        arguments = {*opener, *program};
+    }
+    return startDetached(arguments);
+}
+
+} // namespace dravex

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/launcher.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace dravex {
+
+// Starts programs from Windows-style command lines: split by the Windows rules and executed directly,
+// never through a shell. The program path uses "\" as its folder separator; a path on a drive ("H:\x")
+// goes through the drive mapping, and a bare name is looked for in the tool's own folder, then on PATH.
+//
+// Window styles: 0 runs detached with no terminal; 1 runs in a terminal window when there is a display
+// and a terminal program, otherwise as 0; 3 runs an executable as 0 and opens any other file with
+// xdg-open. Other styles run as 0.
+class LinuxLauncher : public Launcher {
+public:
+    using NativePath = std::function<std::optional<std::string>(const std::string &windowsPath)>;
+
+    LinuxLauncher(std::string toolDirectory, NativePath nativePath);
+
+    std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
+
+private:
+    std::optional<std::string> locate(const std::string &program) const;
+
+    std::string m_toolDirectory;
+    NativePath m_nativePath;
+};
+
+} // namespace dravex

@@ -1,0 +1,183 @@
+#include "platform/linux/linuxvolumeservices.h"
+
+#include "platform/linux/labeltext.h"
+#include "platform/linux/mountinfo.h"
+#include "platform/linux/udisks2mounter.h"
+
+#include <sys/statvfs.h>
+#include <vector>
+
+namespace dravex {
+
+namespace {
+
+constexpr uint32_t kMaximumComponentLength = 255;
+
+ByteCount toByteCount(uint64_t count) {
+    return ByteCount{static_cast<uint32_t>(count & 0xFFFFFFFFu), static_cast<uint32_t>(count >> 32)};
+}
+
+std::optional<char> driveLetterOf(const std::string &windowsPath) {
+    if (windowsPath.size() < 3 || windowsPath[1] != ':' || windowsPath[2] != '\\')
+        return std::nullopt;
+    const char letter = windowsPath[0];
+    if (letter >= 'A' && letter <= 'Z')
+        return letter;
+    if (letter >= 'a' && letter <= 'z')
+        return static_cast<char>(letter - 'a' + 'A');
+    return std::nullopt;
+}
+
+bool isRootPath(const std::string &path) {
+    return path.size() == 3 && driveLetterOf(path);
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// FAT and exFAT serial numbers, which udev writes as "ABCD-1234"; 0 for any other UUID.
+uint32_t serialNumberOf(const std::string &uuid) {
+    if (uuid.size() != 9 || uuid[4] != '-')
+        return 0;
+    uint32_t serial = 0;
+    for (size_t i = 0; i < uuid.size(); ++i) {
+        if (i == 4)
+            continue;
+        const int digit = hexValue(uuid[i]);
+        if (digit < 0)
+            return 0;
+        serial = serial << 4 | static_cast<uint32_t>(digit);
+    }
+    return serial;
+}
+
+std::string valueOf(const UdevRecord &record, const std::string &key) {
+    const auto found = record.find(key);
+    return found == record.end() ? std::string() : found->second;
+}
+
+} // namespace
+
+LinuxVolumeServices::LinuxVolumeServices()
+    : m_root("/"), m_ownedMounter(std::make_unique<UDisks2Mounter>()), m_mounter(*m_ownedMounter) {}
+
+LinuxVolumeServices::LinuxVolumeServices(const std::string &root, Mounter &mounter)
+    : m_root(root), m_mounter(mounter) {}
+
+void LinuxVolumeServices::refreshDriveList() {
+    m_driveMap = DriveMap::read(m_root);
+}
+
+const DriveMap &LinuxVolumeServices::driveMap() {
+    if (!m_driveMap)
+        refreshDriveList();
+    return *m_driveMap;
+}
+
+const MappedVolume *LinuxVolumeServices::volumeAt(const std::string &windowsPath) {
+    const auto letter = driveLetterOf(windowsPath);
+    return letter ? driveMap().find(*letter) : nullptr;
+}
+
+unsigned LinuxVolumeServices::GetDriveTypeA(const std::string &rootPath) {
+    return isRootPath(rootPath) && volumeAt(rootPath) ? kDriveRemovable : kDriveNoRootDir;
+}
+
+std::optional<UdevRecord> LinuxVolumeServices::fileSystemRecord(const MappedVolume &volume) const {
+    if (!volume.hasMedium)
+        return std::nullopt;
+    const auto text = m_root.readFile(udevDataPath(volume.major, volume.minor));
+    if (!text)
+        return std::nullopt;
+    UdevRecord record = parseUdevRecord(*text);
+    if (valueOf(record, "ID_FS_TYPE").empty() || valueOf(record, "ID_FS_USAGE") != "filesystem")
+        return std::nullopt;
+    return record;
+}
+
+std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &volume) {
+    if (const auto text = m_root.readFile("/proc/self/mountinfo")) {
+        for (const MountEntry &entry : parseMountInfo(*text)) {
+            if (entry.major == volume.major && entry.minor == volume.minor && entry.root == "/")
+                return entry.mountPoint;
+        }
+    }
+    return m_mounter.mount(volume.volumeName);
+}
+
+bool LinuxVolumeServices::GetDiskFreeSpaceExA(const std::string &rootPath,
+                                              ByteCount &freeBytesAvailableToCaller, ByteCount &totalBytes,
+                                              ByteCount &totalFreeBytes) {
+    const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
+    if (!volume || !fileSystemRecord(*volume))
+        return false;
+    const auto mounted = mountPoint(*volume);
+    if (!mounted)
+        return false;
+    struct statvfs status {};
+    if (::statvfs(m_root.path(*mounted).c_str(), &status) != 0)
+        return false;
+    const uint64_t fragment = status.f_frsize;
+    freeBytesAvailableToCaller = toByteCount(uint64_t{status.f_bavail} * fragment);
+    totalBytes = toByteCount(uint64_t{status.f_blocks} * fragment);
+    totalFreeBytes = toByteCount(uint64_t{status.f_bfree} * fragment);
+    return true;
+}
+
+bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) {
+    const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
+    if (!volume)
+        return false;
+    const auto record = fileSystemRecord(*volume);
+    if (!record)
+        return false;
+    // udev's ID_FS_LABEL turns blanks into "_"; the escaped form keeps the label's own bytes.
+    const auto label = labelToUtf8(decodeUdevEscapes(valueOf(*record, "ID_FS_LABEL_ENC")));
+    if (!label || !mountPoint(*volume))
+        return false;
+    info.volumeName = *label;
+    info.serialNumber = serialNumberOf(valueOf(*record, "ID_FS_UUID"));
+    info.maximumComponentLength = kMaximumComponentLength;
+    info.fileSystemFlags = 0;
+    info.fileSystemName =
+        windowsFileSystemName(valueOf(*record, "ID_FS_TYPE"), valueOf(*record, "ID_FS_VERSION"));
+    return true;
+}
+
+std::optional<std::string> LinuxVolumeServices::nativePath(const std::string &windowsPath) {
+    const MappedVolume *volume = volumeAt(windowsPath);
+    if (!volume || !fileSystemRecord(*volume))
+        return std::nullopt;
+    const auto mounted = mountPoint(*volume);
+    if (!mounted)
+        return std::nullopt;
+    std::vector<std::string> parts;
+    std::string part;
+    const std::string rest = windowsPath.substr(3) + "\\";
+    for (char c : rest) {
+        if (c != '\\' && c != '/') {
+            part += c;
+            continue;
+        }
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        part.clear();
+    }
+    std::string native = m_root.path(*mounted);
+    for (const std::string &name : parts)
+        native += "/" + name;
+    return native;
+}
+
+} // namespace dravex

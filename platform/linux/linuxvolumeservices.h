@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/linux/drivemap.h"
+#include "platform/linux/mounter.h"
+#include "platform/linux/systemroot.h"
+#include "platform/linux/udevrecord.h"
+#include "platform/volumeservices.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace dravex {
+
+// The drive and volume calls answered from sysfs, the udev database, mountinfo and statvfs, all read
+// below the system root. Volumes that are not mounted yet are mounted on first use.
+class LinuxVolumeServices : public VolumeServices {
+public:
+    // The machine itself, mounting through UDisks2.
+    LinuxVolumeServices();
+    LinuxVolumeServices(const std::string &root, Mounter &mounter);
+
+    void refreshDriveList() override;
+    unsigned GetDriveTypeA(const std::string &rootPath) override;
+    bool GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeBytesAvailableToCaller,
+                             ByteCount &totalBytes, ByteCount &totalFreeBytes) override;
+    bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
+
+    // Where a Windows path on a mapped drive ("H:\", "H:\a\b") lies on this machine, mounting the volume
+    // if needed; nothing for any other path. Like Windows, ".." never leads above the drive's root.
+    std::optional<std::string> nativePath(const std::string &windowsPath);
+
+    const DriveMap &driveMap();
+
+private:
+    const MappedVolume *volumeAt(const std::string &windowsPath);
+    // The volume's udev record when it holds a file system we can mount.
+    std::optional<UdevRecord> fileSystemRecord(const MappedVolume &volume) const;
+    // The mount point as seen inside the root, mounting first when needed.
+    std::optional<std::string> mountPoint(const MappedVolume &volume);
+
+    SystemRoot m_root;
+    std::unique_ptr<Mounter> m_ownedMounter;
+    Mounter &m_mounter;
+    std::optional<DriveMap> m_driveMap;
+};
+
+} // namespace dravex
