@@ -1,0 +1,454 @@
+#include "ui/form1.h"
+
+#include "ui/clicklabel.h"
+#include "ui/form1texts.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QThread>
+#include <QUrl>
+
+namespace dravex {
+
+namespace {
+
+using namespace form1texts;
+
+// The layout is kept in twips, as it was designed; the screen has 15 of them to a pixel.
+constexpr int kTwipsPerPixel = 15;
+
+constexpr int px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+
+QRect twipRect(int left, int top, int width, int height) {
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+constexpr int kClientWidth = 10890;
+constexpr int kClientHeight = 7500;
+constexpr int kStatusBarHeight = 315;
+constexpr std::array<int, 4> kPanelWidths = {4500, 3400, 1400, 1640};
+constexpr std::array<int, DriveTable::kRowCount> kRowTops = {300,  990,  1650, 2310, 2970,
+                                                             3630, 4290, 4950, 5610, 6270};
+
+const QColor kRed(192, 0, 0);
+const QColor kNavy(0, 0, 128);
+const QColor kDarkNavy(0, 0, 64);
+const QColor kMaroon(128, 0, 0);
+const QColor kCellBackground(192, 255, 255);
+
+QString text(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+QString text(const std::string &utf8) {
+    return QString::fromStdString(utf8);
+}
+
+// The design's Chinese family first; where it is missing, the stand-in we ship.
+QFont songFont(const char *family, qreal points, bool bold = false) {
+    QFont font;
+    font.setFamilies({text(family), text(kFontSongStandIn)});
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void setTextColour(QWidget *widget, const QColor &colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+// The stand-in font has a taller line than the design's, so texts are centred vertically rather than
+// hung from the top, which would cut off their lower half in the designed cell heights.
+
+// Texts shown by the labels come from drives and operators, so they are never markup.
+template <typename Label = QLabel> Label *makeLabel(QWidget *parent, const QString &name) {
+    auto *label = new Label(parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel *makeCell(QWidget *parent, const QString &name, const QRect &geometry, const QFont &font,
+                 const QColor &colour, QLabel *label = nullptr) {
+    if (!label)
+        label = makeLabel(parent, name);
+    label->setGeometry(geometry);
+    label->setFont(font);
+    label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    label->setLineWidth(1);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Window, kCellBackground);
+    label->setPalette(palette);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+QString indexed(const char *name, int index) {
+    return QStringLiteral("%1_%2").arg(text(name)).arg(index);
+}
+
+int checkValueOf(int qtState) {
+    switch (qtState) {
+    case Qt::Checked:
+        return kChecked;
+    case Qt::PartiallyChecked:
+        return kGrayed;
+    default:
+        return kUnchecked;
+    }
+}
+
+void mirrorCheck(QCheckBox *box, int value) {
+    const QSignalBlocker blocker(box);
+    box->setTristate(value == kGrayed);
+    box->setCheckState(value == kChecked  ? Qt::Checked
+                       : value == kGrayed ? Qt::PartiallyChecked
+                                          : Qt::Unchecked);
+}
+
+// A small closed envelope for the contact panel.
+QPixmap envelopeIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QColor(64, 64, 64));
+    painter.setBrush(QColor(255, 255, 224));
+    painter.drawRect(1, 3, 13, 9);
+    painter.drawLine(1, 3, 8, 9);
+    painter.drawLine(8, 9, 14, 3);
+    return pixmap;
+}
+
+} // namespace
+
+Form1::Form1(Variant variant, std::string contactAddress, VolumeServices &volumes,
+             DeviceChangeSource &deviceChanges, QWidget *parent)
+    : QWidget(parent), m_variant(variant), m_contactAddress(std::move(contactAddress)),
+      m_deviceChanges(deviceChanges), m_scan(volumes, m_table, m_state, variant) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(text(m_variant == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
+    resize(px(kClientWidth), px(kClientHeight));
+
+    // The design captions are the models' first state.
+    for (DriveSlot &slot : m_table.slots)
+        slot.checkResult = kCheckResultDesign;
+    m_state.panel(4) = kContactPanel;
+
+    // Label6 lies beneath the rows, as the design stacks it.
+    m_label6 = makeLabel(this, QStringLiteral("Label6"));
+    m_label6->setGeometry(twipRect(45, -30, 390, 360));
+    m_label6->setFont(songFont(kFontSong, 18));
+    m_label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setTextColour(m_label6, kRed);
+
+    createRows();
+    createCommandStrip();
+    createStatusBar();
+    createMenu();
+    placeStatusBar();
+
+    // Presses on any control stay with it: only the window's bare surface opens the popup menu.
+    for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        child->setAttribute(Qt::WA_NoMousePropagation);
+
+    m_state.setPointerListener([this](int pointer) { showPointer(pointer); });
+    refreshViews();
+    m_check1->setFocus();
+}
+
+Form1::~Form1() {
+    unhookDeviceChange();
+    m_state.setPointerListener({});
+}
+
+void Form1::createCommandStrip() {
+    const QFont font = songFont(kFontNewSong, 9);
+    auto makeButton = [&](const char *name, const char *caption, int left) {
+        auto *button = new QPushButton(text(caption), this);
+        button->setObjectName(text(name));
+        button->setGeometry(twipRect(left, 0, 825, 465));
+        button->setFont(font);
+        return button;
+    };
+    m_command7 = makeButton("Command7", kCommand7, 450);
+    m_command6 = makeButton("Command6", kCommand6, 1560);
+    m_command5 = makeButton("Command5", kCommand5, 2670);
+    m_command1 = makeButton("Command1", kCommand1, 3750);
+    m_command3 = makeButton("Command3", kCommand3, 4860);
+    m_command4 = makeButton("Command4", kCommand4, 5970);
+    m_command2 = makeButton("Command2", kCommand2, 7050);
+    m_command3->setToolTip(text(kCommand3Tip));
+    connect(m_command1, &QPushButton::clicked, this, &Form1::chus);
+
+    auto makeCheck = [&](const char *name, const char *caption, const QRect &geometry) {
+        auto *box = new QCheckBox(text(caption), this);
+        box->setObjectName(text(name));
+        box->setGeometry(geometry);
+        return box;
+    };
+    m_check1 = makeCheck("Check1", kCheck1, twipRect(7980, 0, 1725, 315));
+    m_check2 = makeCheck("Check2", kCheck2, twipRect(9450, 0, 1455, 315));
+    // The scan reads the boxes through the state, so every change goes there at once.
+    connect(m_check1, &QCheckBox::stateChanged, this,
+            [this](int state) { m_state.check1 = checkValueOf(state); });
+    connect(m_check2, &QCheckBox::stateChanged, this,
+            [this](int state) { m_state.check2 = checkValueOf(state); });
+
+    setTabOrder(m_check1, m_command2);
+    setTabOrder(m_command2, m_command1);
+    setTabOrder(m_command1, m_command3);
+    setTabOrder(m_command3, m_command4);
+    setTabOrder(m_command4, m_command5);
+    setTabOrder(m_command5, m_command6);
+    setTabOrder(m_command6, m_command7);
+    setTabOrder(m_command7, m_check2);
+}
+
+void Form1::createRows() {
+    const QFont numberFont = songFont(kFontSong, 15.75);
+    const QFont newSong = songFont(kFontNewSong, 10.5);
+    const QFont song = songFont(kFontSong, 10.5);
+    const QFont deviceFont = songFont(kFontSong, 12);
+    const QFont resultFont = songFont(kFontSong, 14.25, true);
+
+    for (int i = 0; i < DriveTable::kRowCount; ++i) {
+        Row &row = m_rows[static_cast<size_t>(i)];
+        row.frame = new QGroupBox(this);
+        row.frame->setObjectName(indexed("Frame1", i));
+        row.frame->setGeometry(twipRect(0, kRowTops[static_cast<size_t>(i)], 10905, 915));
+        QWidget *box = row.frame;
+
+        row.number = makeLabel<ClickLabel>(box, indexed("Label8", i));
+        row.number->setFont(numberFont);
+        row.number->setAlignment(Qt::AlignCenter);
+        row.number->setText(QString::number(i + 1));
+        row.number->move(px(60), px(240));
+        row.number->adjustSize();
+        row.number->setToolTip(text(kEjectRowTip));
+        row.number->setCursor(Qt::PointingHandCursor);
+        connect(row.number, &ClickLabel::clicked, this, [this, i] { Q_EMIT ejectRowClicked(i); });
+
+        row.letter = makeLabel<ClickLabel>(box, indexed("Label1", i));
+        makeCell(box, {}, twipRect(330, 240, 375, 300), newSong, kNavy, row.letter);
+        row.letter->setAlignment(Qt::AlignCenter);
+        connect(row.letter, &ClickLabel::doubleClicked, this, [this, i] { Q_EMIT letterDoubleClicked(i); });
+
+        row.volumeLabel = makeCell(box, indexed("Label2", i), twipRect(720, 240, 1665, 300), newSong, kNavy);
+        row.fileSystem = makeCell(box, indexed("Label3", i), twipRect(2400, 240, 675, 300), newSong, kNavy);
+        row.capacity = makeCell(box, indexed("Label4", i), twipRect(3090, 240, 1365, 300), newSong, kNavy);
+        row.usedSpace = makeCell(box, indexed("Label5", i), twipRect(4470, 240, 2565, 300), song, kDarkNavy);
+        row.contents = makeCell(box, indexed("Label7", i), twipRect(7050, 240, 3765, 315), font(), kMaroon);
+
+        row.deviceName = makeLabel<ClickLabel>(box, indexed("Label9", i));
+        makeCell(box, {}, twipRect(330, 570, 3075, 315), deviceFont, palette().color(QPalette::WindowText),
+                 row.deviceName);
+        connect(row.deviceName, &ClickLabel::doubleClicked, this,
+                [this, i] { Q_EMIT deviceNameDoubleClicked(i); });
+
+        row.deviceSerial =
+            makeCell(box, indexed("Label10", i), twipRect(3420, 570, 3375, 315), deviceFont, kMaroon);
+        row.deviceKey = makeCell(box, indexed("Label12", i), twipRect(6810, 570, 2295, 315), deviceFont,
+                                 palette().color(QPalette::WindowText));
+
+        row.checkResult = makeLabel(box, indexed("Label11", i));
+        row.checkResult->setGeometry(twipRect(9750, 600, 1095, 255));
+        row.checkResult->setFont(resultFont);
+        row.checkResult->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        setTextColour(row.checkResult, kRed);
+    }
+    // Neighbouring rows overlap; the upper row lies on top, so each row's lower cells stay visible.
+    for (int i = DriveTable::kRowCount - 1; i >= 0; --i)
+        m_rows[static_cast<size_t>(i)].frame->raise();
+}
+
+void Form1::createStatusBar() {
+    m_statusBar = new QFrame(this);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar->setFont(songFont(kFontNewSong, 12));
+
+    int left = 0;
+    for (size_t i = 0; i < m_panels.size(); ++i) {
+        const QString name = QStringLiteral("StatusBar1_Panel%1").arg(i + 1);
+        QLabel *panel = i == 0 ? makeLabel(m_statusBar, name) : makeLabel<ClickLabel>(m_statusBar, name);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setGeometry(px(left) + 1, 1, px(kPanelWidths[i]) - 2, px(kStatusBarHeight) - 1);
+        left += kPanelWidths[i];
+        m_panels[i] = panel;
+    }
+    auto *folderPanel = static_cast<ClickLabel *>(m_panels[1]);
+    auto *labelPanel = static_cast<ClickLabel *>(m_panels[2]);
+    auto *contactPanel = static_cast<ClickLabel *>(m_panels[3]);
+    connect(folderPanel, &ClickLabel::clicked, this, &Form1::configurationRequested);
+    connect(labelPanel, &ClickLabel::clicked, this, &Form1::configurationRequested);
+    connect(contactPanel, &ClickLabel::clicked, this, &Form1::openContactMail);
+    labelPanel->setToolTip(text(kDefaultLabelPanelTip));
+    contactPanel->setToolTip(text(kContactPanelTip));
+
+    auto *icon = new QLabel(contactPanel);
+    icon->setPixmap(envelopeIcon());
+    icon->setGeometry(3, (contactPanel->height() - 16) / 2, 16, 16);
+    icon->setAttribute(Qt::WA_TransparentForMouseEvents);
+    contactPanel->setIndent(22);
+}
+
+QAction *Form1::addMenuEntry(const char *name, const char *caption, Qt::Key key) {
+    auto *action = new QAction(text(caption), this);
+    action->setObjectName(text(name));
+    if (key != Qt::Key_unknown) {
+        action->setShortcut(QKeySequence(key));
+        // Bound to this window only: a modal window on top keeps the keys for itself.
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    m_menu->addAction(action);
+    addAction(action);
+    return action;
+}
+
+void Form1::addMenuSeparator(const char *name) {
+    m_menu->addSeparator()->setObjectName(text(name));
+}
+
+void Form1::createMenu() {
+    m_menu = new QMenu(text(kMenuTitle), this);
+    m_menu->setObjectName(QStringLiteral("m"));
+
+    // The entries act through the buttons, so whatever a button does later, its key and entry do too.
+    auto clickOn = [this](QAction *action, QPushButton *button) {
+        connect(action, &QAction::triggered, button, &QPushButton::click);
+    };
+    clickOn(addMenuEntry("mnuformat", kMenuFormat, Qt::Key_F2), m_command6);
+    addMenuSeparator("l");
+    clickOn(addMenuEntry("mnuModVolue", kMenuRelabel, Qt::Key_F6), m_command3);
+    addMenuSeparator("a");
+    addMenuEntry("mnuCopy", kMenuConfigure, Qt::Key_F1);
+    m_copyAction = addMenuEntry("copy", kMenuCopy, Qt::Key_F4);
+    clickOn(m_copyAction, m_command5);
+    addMenuSeparator("h");
+    clickOn(addMenuEntry("mnuRef", kMenuRefresh, Qt::Key_F5), m_command1);
+    addMenuSeparator("s");
+    clickOn(addMenuEntry("mnuClock", kMenuLockTest, Qt::Key_F7), m_command4);
+    addMenuSeparator("d");
+    clickOn(addMenuEntry("mnuEject", kMenuEject, Qt::Key_F8), m_command2);
+    addMenuSeparator("oo");
+    QAction *exit = addMenuEntry("mnuExit", kMenuExit, Qt::Key_unknown);
+    // Ends the program on the spot, without the closing steps; the destructor still unhooks.
+    connect(exit, &QAction::triggered, this, [] { QCoreApplication::exit(0); });
+}
+
+void Form1::chus() {
+    m_scan.chus();
+    refreshViews();
+}
+
+void Form1::load() {
+    // Visible before the first scan, so the operator sees the window while it works.
+    show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    chus();
+    // Loading the settings belongs here, once the configuration dialog exists.
+    hookDeviceChange();
+}
+
+void Form1::refreshViews() {
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const DriveSlot &slot = m_table.slots[i];
+        Row &row = m_rows[i];
+        row.letter->setText(text(slot.letter));
+        row.volumeLabel->setText(text(slot.volumeLabel));
+        row.fileSystem->setText(text(slot.fileSystem));
+        row.capacity->setText(text(slot.capacity));
+        row.usedSpace->setText(text(slot.usedSpace));
+        row.contents->setText(text(slot.contents));
+        row.checkResult->setText(text(slot.checkResult));
+        row.deviceName->setText(text(slot.deviceName));
+        row.deviceSerial->setText(text(slot.deviceSerial));
+        row.deviceKey->setText(text(slot.deviceKey));
+    }
+    m_label6->setText(text(m_table.driveCount));
+    for (size_t i = 0; i < m_panels.size(); ++i)
+        m_panels[i]->setText(text(m_state.panel(static_cast<int>(i) + 1)));
+    mirrorCheck(m_check1, m_state.check1);
+    mirrorCheck(m_check2, m_state.check2);
+    m_command5->setEnabled(m_state.copyEnabled);
+    m_copyAction->setEnabled(m_state.copyEnabled);
+    showPointer(m_state.mousePointer());
+}
+
+void Form1::hookDeviceChange() {
+    // One complete scan per notification, before anything else happens.
+    m_deviceChanges.setListener([this] { chus(); });
+}
+
+void Form1::unhookDeviceChange() {
+    m_deviceChanges.setListener({});
+}
+
+void Form1::showPointer(int pointer) {
+    if (pointer == kPointerHourglass)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void Form1::openContactMail() {
+    // Nothing to tell the operator when no mail program answers.
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + text(m_contactAddress)));
+}
+
+void Form1::mousePressEvent(QMouseEvent *event) {
+    if (event->button() == Qt::RightButton) {
+        m_menu->popup(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    QWidget::mousePressEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent *event) {
+    unhookDeviceChange();
+    event->accept();
+    // Closing the main window ends the program, whatever other windows are still around.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(0);
+}
+
+void Form1::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    placeStatusBar();
+}
+
+void Form1::placeStatusBar() {
+    // The status bar sticks to the bottom edge across the full width; everything else keeps its place.
+    m_statusBar->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+}
+
+void Form1::showEvent(QShowEvent *event) {
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen *screen = this->screen()) {
+            QRect frame = geometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+} // namespace dravex

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "platform/devicechangesource.h"
+#include "platform/volumeservices.h"
+#include "scan/drivescan.h"
+#include "scan/drivetable.h"
+#include "scan/mainwindowstate.h"
+#include "scan/variant.h"
+
+#include <QWidget>
+
+#include <array>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace dravex {
+
+class ClickLabel;
+
+// The main window: the command strip, the ten-row drive table and the status bar. It owns the models
+// and mirrors them into its widgets whenever a call into the logic returns.
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // The device-change source and the volume services must outlive the window.
+    Form1(Variant variant, std::string contactAddress, VolumeServices &volumes,
+          DeviceChangeSource &deviceChanges, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Rebuilds the drive table from the drives present, then shows the result.
+    void chus();
+    // Shows the window, runs the first scan and starts listening for device changes.
+    void load();
+    // Mirrors the models into the widgets, for callers that changed a model themselves.
+    void refreshViews();
+
+    DriveTable &driveTable() { return m_table; }
+    const DriveTable &driveTable() const { return m_table; }
+    MainWindowState &state() { return m_state; }
+    const MainWindowState &state() const { return m_state; }
+
+    void setScanSteps(ScanSteps steps) { m_scan.setSteps(std::move(steps)); }
+
+Q_SIGNALS:
+    // Row number label clicked: the operator wants that row's stick ejected.
+    void ejectRowClicked(int row);
+    void letterDoubleClicked(int row);
+    void deviceNameDoubleClicked(int row);
+    // Status panels 2 (source folder) and 3 (default label) lead to the configuration.
+    void configurationRequested();
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    struct Row {
+        QGroupBox *frame = nullptr;
+        ClickLabel *number = nullptr; // Label8
+        ClickLabel *letter = nullptr; // Label1
+        QLabel *volumeLabel = nullptr;
+        QLabel *fileSystem = nullptr;
+        QLabel *capacity = nullptr;
+        QLabel *usedSpace = nullptr;
+        QLabel *contents = nullptr;
+        ClickLabel *deviceName = nullptr; // Label9
+        QLabel *deviceSerial = nullptr;
+        QLabel *deviceKey = nullptr;
+        QLabel *checkResult = nullptr; // Label11
+    };
+
+    void createCommandStrip();
+    void createRows();
+    void createStatusBar();
+    void createMenu();
+    void placeStatusBar();
+    QAction *addMenuEntry(const char *name, const char *text, Qt::Key key);
+    void addMenuSeparator(const char *name);
+    void hookDeviceChange();
+    void unhookDeviceChange();
+    void showPointer(int pointer);
+    void openContactMail();
+
+    Variant m_variant;
+    std::string m_contactAddress;
+    DeviceChangeSource &m_deviceChanges;
+    DriveTable m_table;
+    MainWindowState m_state;
+    DriveScan m_scan;
+    bool m_centred = false;
+
+    QPushButton *m_command1 = nullptr;
+    QPushButton *m_command2 = nullptr;
+    QPushButton *m_command3 = nullptr;
+    QPushButton *m_command4 = nullptr;
+    QPushButton *m_command5 = nullptr;
+    QPushButton *m_command6 = nullptr;
+    QPushButton *m_command7 = nullptr;
+    QCheckBox *m_check1 = nullptr;
+    QCheckBox *m_check2 = nullptr;
+    QLabel *m_label6 = nullptr;
+    std::array<Row, DriveTable::kRowCount> m_rows;
+    QFrame *m_statusBar = nullptr;
+    std::array<QLabel *, 4> m_panels{};
+    QMenu *m_menu = nullptr;
+    QAction *m_copyAction = nullptr;
+};
+
+} // namespace dravex
