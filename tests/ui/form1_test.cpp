@@ -1,0 +1,495 @@
+#include "platform/sim/simbench.h"
+#include "ui/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace dravex {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "ui_tests";
+        static char *argv[] = {name, nullptr};
+        m_app = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { m_app.reset(); }
+
+private:
+    std::unique_ptr<QApplication> m_app;
+};
+
+[[maybe_unused]] const auto *const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+// Stands in for the mail program, so a test never starts a real one.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    std::vector<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl &url) { urls.push_back(url); }
+};
+
+SimDrive stick(char letter, const std::string &label) {
+    SimDrive drive;
+    drive.letter = letter;
+    drive.label = label;
+    drive.totalBytes = 8'000'000'000ull;
+    drive.totalFreeBytes = 6'000'000'000ull;
+    drive.freeBytesAvailableToCaller = drive.totalFreeBytes;
+    return drive;
+}
+
+QString u(const char *utf8) {
+    return QString::fromUtf8(utf8);
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    template <typename T> T *child(Form1 &window, const char *name) {
+        T *found = window.findChild<T *>(QString::fromUtf8(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    template <typename T> T *child(const char *name) { return child<T>(form, name); }
+    QString textOf(const char *name) {
+        QLabel *label = child<QLabel>(name);
+        return label ? label->text() : QString();
+    }
+
+    // Shortcuts only reach an active window, as with a real keyboard.
+    void activate(QWidget &window) {
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(window.isActiveWindow());
+    }
+
+    SimBench bench;
+    Form1 form{Variant::V2, "tavrin@dravex.example", bench, bench};
+};
+
+TEST_F(Form1Test, CommandStripHasItsCaptionsPlacesAndStartState) {
+    struct Button {
+        const char *name;
+        const char *caption;
+        int left;
+    };
+    const Button buttons[] = {
+        {"Command7", "配置  F1", 30},  {"Command6", "格式化F2", 104}, {"Command5", " 拷贝 F4", 178},
+        {"Command1", "刷新  F5", 250}, {"Command3", "改卷标F6", 324}, {"Command4", "测锁  F7", 398},
+        {"Command2", "弹出  F8", 470},
+    };
+    for (const Button &expected : buttons) {
+        auto *button = child<QPushButton>(expected.name);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), u(expected.caption)) << expected.name;
+        EXPECT_EQ(button->geometry(), QRect(expected.left, 0, 55, 31)) << expected.name;
+        EXPECT_EQ(button->isEnabled(), std::string(expected.name) != "Command5") << expected.name;
+    }
+    EXPECT_EQ(child<QPushButton>("Command3")->toolTip(), u("将所有U盘的卷标修改为默认卷标。"));
+
+    auto *check1 = child<QCheckBox>("Check1");
+    auto *check2 = child<QCheckBox>("Check2");
+    EXPECT_EQ(check1->text(), u("内部附有文件"));
+    EXPECT_EQ(check2->text(), u("查看VPSN"));
+    EXPECT_FALSE(check1->isChecked());
+    EXPECT_FALSE(check2->isChecked());
+    EXPECT_EQ(textOf("Label6"), u("0"));
+    EXPECT_EQ(form.windowTitle(), u("DRAVEX---Tavrin"));
+}
+
+TEST_F(Form1Test, PelmoraBuildNamesItselfInTheCaption) {
+    Form1 pelmora{Variant::Pelmora, "tavrin@dravex.example", bench, bench};
+    EXPECT_EQ(pelmora.windowTitle(), u("DRAVEX---Pelmora"));
+}
+
+TEST_F(Form1Test, PopupMenuListsItsEntriesInOrder) {
+    auto *menu = child<QMenu>("m");
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), u("配置(G)"));
+
+    struct Entry {
+        const char *name;
+        const char *caption; // empty for a separator
+        QKeySequence key;
+    };
+    const Entry expected[] = {
+        {"mnuformat", "格式化(&F)", QKeySequence(Qt::Key_F2)},
+        {"l", "", {}},
+        {"mnuModVolue", "修改卷标(&V)", QKeySequence(Qt::Key_F6)},
+        {"a", "", {}},
+        {"mnuCopy", "配置…(&N)", QKeySequence(Qt::Key_F1)},
+        {"copy", "复制(&C)", QKeySequence(Qt::Key_F4)},
+        {"h", "", {}},
+        {"mnuRef", "刷新(&R)", QKeySequence(Qt::Key_F5)},
+        {"s", "", {}},
+        {"mnuClock", "测锁(&L)", QKeySequence(Qt::Key_F7)},
+        {"d", "", {}},
+        {"mnuEject", "弹出(&E)", QKeySequence(Qt::Key_F8)},
+        {"oo", "", {}},
+        {"mnuExit", "退出(&X)", {}},
+    };
+    const QList<QAction *> actions = menu->actions();
+    ASSERT_EQ(actions.size(), static_cast<qsizetype>(std::size(expected)));
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const Entry &entry = expected[i];
+        QAction *action = actions[i];
+        EXPECT_EQ(action->objectName(), u(entry.name));
+        EXPECT_EQ(action->isSeparator(), *entry.caption == '\0') << entry.name;
+        if (!action->isSeparator()) {
+            EXPECT_EQ(action->text(), u(entry.caption)) << entry.name;
+            EXPECT_EQ(action->shortcut(), entry.key) << entry.name;
+        }
+    }
+    EXPECT_FALSE(form.findChild<QAction *>("copy")->isEnabled());
+}
+
+TEST_F(Form1Test, StatusBarPanelsShowContactAndTips) {
+    for (const char *name :
+         {"StatusBar1_Panel1", "StatusBar1_Panel2", "StatusBar1_Panel3", "StatusBar1_Panel4"})
+        child<QLabel>(name);
+    EXPECT_EQ(textOf("StatusBar1_Panel4"), u("Tavrin"));
+    EXPECT_EQ(child<QLabel>("StatusBar1_Panel3")->toolTip(), u("默认卷标。单击此处可进行修改。"));
+    EXPECT_EQ(child<QLabel>("StatusBar1_Panel4")->toolTip(), u("点击发送邮件与我..."));
+
+    // At the design size the bar lies right below the last row.
+    form.resize(726, 500);
+    EXPECT_EQ(child<QWidget>("StatusBar1")->geometry(), QRect(0, 479, 726, 21));
+    auto *lastRow = child<QGroupBox>("Frame1_9");
+    EXPECT_EQ(lastRow->geometry().bottom() + 1, 479);
+}
+
+TEST_F(Form1Test, ResizingMovesOnlyTheStatusBar) {
+    activate(form);
+    const QRect button = child<QPushButton>("Command1")->geometry();
+    const QRect row = child<QGroupBox>("Frame1_4")->geometry();
+    form.resize(900, 620);
+    EXPECT_EQ(child<QWidget>("StatusBar1")->geometry(), QRect(0, 599, 900, 21));
+    EXPECT_EQ(child<QPushButton>("Command1")->geometry(), button);
+    EXPECT_EQ(child<QGroupBox>("Frame1_4")->geometry(), row);
+}
+
+TEST_F(Form1Test, FocusStartsOnCheck1AndTabsThroughTheStrip) {
+    activate(form);
+    EXPECT_EQ(QApplication::focusWidget(), child<QCheckBox>("Check1"));
+
+    QStringList order;
+    QWidget *widget = child<QCheckBox>("Check1");
+    do {
+        if (widget->focusPolicy() & Qt::TabFocus)
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+    } while (widget != child<QCheckBox>("Check1") && order.size() < 20);
+    EXPECT_EQ(order, QStringList({"Check1", "Command2", "Command1", "Command3", "Command4", "Command5",
+                                  "Command6", "Command7", "Check2"}));
+}
+
+TEST_F(Form1Test, LoadShowsTheWindowBeforeTheFirstScanThenListsTheDrives) {
+    bench.plug(stick('H', "ALPHA"));
+    bench.plug(stick('K', "BETA"));
+    std::vector<bool> visibleDuringScan;
+    std::vector<Qt::CursorShape> pointerDuringScan;
+    form.setScanSteps({{}, [&](const std::string &) {
+                           visibleDuringScan.push_back(form.isVisible());
+                           pointerDuringScan.push_back(form.cursor().shape());
+                           return UsbIdentity{};
+                       }});
+    child<QCheckBox>("Check2")->setChecked(true);
+
+    // The design caption stands until the first scan writes the rows.
+    EXPECT_EQ(textOf("Label11_0"), u("写保护"));
+    EXPECT_EQ(textOf("Label11_9"), u("写保护"));
+
+    form.load();
+
+    EXPECT_EQ(visibleDuringScan, std::vector<bool>({true, true}));
+    EXPECT_EQ(pointerDuringScan, std::vector<Qt::CursorShape>({Qt::WaitCursor, Qt::WaitCursor}));
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+
+    EXPECT_EQ(bench.driveListRefreshes(), 1);
+    EXPECT_EQ(textOf("Label6"), u("2"));
+    EXPECT_EQ(textOf("Label1_0"), u("H"));
+    EXPECT_EQ(textOf("Label2_0"), u("卷标:ALPHA"));
+    EXPECT_EQ(textOf("Label3_0"), u("FAT32"));
+    EXPECT_EQ(textOf("Label1_1"), u("K"));
+    EXPECT_EQ(textOf("Label2_1"), u("卷标:BETA"));
+    EXPECT_EQ(textOf("Label1_2"), u(""));
+    EXPECT_EQ(textOf("Label11_0"), u(""));
+    EXPECT_EQ(textOf("Label11_9"), u(""));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有2个U盘。"));
+    EXPECT_TRUE(bench.hasListener());
+}
+
+TEST_F(Form1Test, EveryCellMirrorsItsSlot) {
+    // Fill every field with a distinct text, so a cell wired to the wrong field shows up.
+    DriveSlot &slot = form.driveTable().slots[7];
+    slot = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+    form.driveTable().driveCount = "8";
+    form.state().panel(1) = "p1";
+    form.state().panel(2) = "p2";
+    form.state().panel(3) = "p3";
+    form.refreshViews();
+    const std::map<const char *, const char *> cells = {
+        {"Label1_7", "a"},
+        {"Label2_7", "b"},
+        {"Label3_7", "c"},
+        {"Label4_7", "d"},
+        {"Label5_7", "e"},
+        {"Label7_7", "f"},
+        {"Label11_7", "g"},
+        {"Label9_7", "h"},
+        {"Label10_7", "i"},
+        {"Label12_7", "j"},
+        {"Label6", "8"},
+        {"StatusBar1_Panel1", "p1"},
+        {"StatusBar1_Panel2", "p2"},
+        {"StatusBar1_Panel3", "p3"},
+    };
+    for (const auto &[name, expected] : cells)
+        EXPECT_EQ(textOf(name), u(expected)) << name;
+    EXPECT_EQ(textOf("Label8_7"), u("8"));
+    EXPECT_EQ(child<QLabel>("Label8_7")->toolTip(), u("单击卸载此U盘"));
+}
+
+TEST_F(Form1Test, DriveTextsAreShownLiterallyNeverAsMarkup) {
+    bench.plug(stick('H', "<b>A&B"));
+    form.setScanSteps({{}, [](const std::string &) {
+                           UsbIdentity identity;
+                           identity.vidPid = "0951&1666";
+                           return identity;
+                       }});
+    child<QCheckBox>("Check2")->setChecked(true);
+    form.chus();
+
+    auto *volumeLabel = child<QLabel>("Label2_0");
+    auto *deviceKey = child<QLabel>("Label12_0");
+    EXPECT_EQ(volumeLabel->text(), u("卷标:<b>A&B"));
+    EXPECT_EQ(deviceKey->text(), u("0951&1666"));
+    // Every text label, not just these two: any of them may receive a drive's or an operator's text.
+    for (QLabel *label : form.findChildren<QLabel *>())
+        if (label->pixmap().isNull()) {
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+        }
+    EXPECT_EQ(deviceKey->buddy(), nullptr);
+}
+
+TEST_F(Form1Test, CheckBoxesKeepTheStateInStep) {
+    activate(form);
+    auto *check1 = child<QCheckBox>("Check1");
+    QTest::mouseClick(check1, Qt::LeftButton);
+    EXPECT_EQ(form.state().check1, kChecked);
+    EXPECT_EQ(form.state().check2, kUnchecked);
+    QTest::mouseClick(child<QCheckBox>("Check2"), Qt::LeftButton);
+    EXPECT_EQ(form.state().check2, kChecked);
+    QTest::mouseClick(check1, Qt::LeftButton);
+    EXPECT_EQ(form.state().check1, kUnchecked);
+
+    // And the other way: the logic may grey a box.
+    form.state().check1 = kGrayed;
+    form.refreshViews();
+    EXPECT_EQ(check1->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(form.state().check1, kGrayed);
+}
+
+TEST_F(Form1Test, F5Command1AndRefreshEntryEachScanOnce) {
+    activate(form);
+    bench.plug(stick('H', "ONE"));
+    QTest::keyClick(&form, Qt::Key_F5);
+    EXPECT_EQ(bench.driveListRefreshes(), 1);
+    EXPECT_EQ(textOf("Label6"), u("1"));
+
+    bench.plug(stick('J', "TWO"));
+    QTest::mouseClick(child<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(bench.driveListRefreshes(), 2);
+    EXPECT_EQ(textOf("Label6"), u("2"));
+
+    bench.unplug('H');
+    form.findChild<QAction *>("mnuRef")->trigger();
+    EXPECT_EQ(bench.driveListRefreshes(), 3);
+    EXPECT_EQ(textOf("Label6"), u("1"));
+    EXPECT_EQ(textOf("Label1_0"), u("J"));
+}
+
+TEST_F(Form1Test, DeviceChangeRunsOneScan) {
+    bench.plug(stick('H', "ONE"));
+    form.load();
+    ASSERT_EQ(bench.driveListRefreshes(), 1);
+
+    bench.plug(stick('M', "NEW"));
+    bench.fireDeviceChange();
+    EXPECT_EQ(bench.driveListRefreshes(), 2);
+    EXPECT_EQ(textOf("Label6"), u("2"));
+    EXPECT_EQ(textOf("Label1_1"), u("M"));
+}
+
+TEST_F(Form1Test, ClosingOrDestroyingTheWindowStopsDeviceNotifications) {
+    form.load();
+    ASSERT_TRUE(bench.hasListener());
+    form.close();
+    EXPECT_FALSE(bench.hasListener());
+
+    SimBench other;
+    {
+        Form1 window{Variant::V2, "tavrin@dravex.example", other, other};
+        window.load();
+        ASSERT_TRUE(other.hasListener());
+    }
+    EXPECT_FALSE(other.hasListener());
+}
+
+TEST_F(Form1Test, RightPressOpensTheMenuOnlyOnTheWindowSurface) {
+    activate(form);
+    auto *menu = child<QMenu>("m");
+    struct Target {
+        const char *name;
+        QPoint at;
+    };
+    // Rows, their cells, buttons (enabled or not), check boxes, the counter and the status bar.
+    const Target elsewhere[] = {
+        {"Frame1_0", {620, 45}}, {"Frame1_5", {5, 5}},   {"Label2_3", {5, 5}},          {"Label8_0", {3, 3}},
+        {"Label11_0", {3, 3}},   {"Command6", {5, 5}},   {"Command5", {5, 5}},          {"Check1", {5, 5}},
+        {"Label6", {5, 5}},      {"StatusBar1", {2, 2}}, {"StatusBar1_Panel1", {5, 5}},
+    };
+    for (const Target &target : elsewhere) {
+        QTest::mousePress(child<QWidget>(target.name), Qt::RightButton, {}, target.at);
+        EXPECT_FALSE(menu->isVisible()) << target.name;
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr) << target.name;
+        menu->hide();
+        QTest::mouseRelease(child<QWidget>(target.name), Qt::RightButton, {}, target.at);
+    }
+
+    // Between Command7 and Command6, above the first row.
+    QTest::mousePress(&form, Qt::RightButton, {}, QPoint(95, 10));
+    EXPECT_TRUE(menu->isVisible());
+    EXPECT_EQ(QApplication::activePopupWidget(), menu);
+    menu->hide();
+
+    // A left press on the surface is no way to the menu.
+    QTest::mousePress(&form, Qt::LeftButton, {}, QPoint(95, 10));
+    EXPECT_FALSE(menu->isVisible());
+    QTest::mouseRelease(&form, Qt::LeftButton, {}, QPoint(95, 10));
+}
+
+TEST_F(Form1Test, FunctionKeysClickTheirButtonsAndNothingElse) {
+    activate(form);
+    const char *const buttonNames[] = {"Command1", "Command2", "Command3", "Command4",
+                                       "Command5", "Command6", "Command7"};
+    const char *const actionNames[] = {"mnuformat", "mnuModVolue", "mnuCopy",  "copy",
+                                       "mnuRef",    "mnuClock",    "mnuEject", "mnuExit"};
+    struct Case {
+        Qt::Key key;
+        const char *button; // nullptr: no button
+        const char *action; // nullptr: no entry
+    };
+    const Case cases[] = {
+        {Qt::Key_F1, nullptr, "mnuCopy"},     {Qt::Key_F2, "Command6", "mnuformat"},
+        {Qt::Key_F3, nullptr, nullptr},       {Qt::Key_F4, nullptr, nullptr}, // copy starts disabled
+        {Qt::Key_F5, "Command1", "mnuRef"},   {Qt::Key_F6, "Command3", "mnuModVolue"},
+        {Qt::Key_F7, "Command4", "mnuClock"}, {Qt::Key_F8, "Command2", "mnuEject"},
+        {Qt::Key_F9, nullptr, nullptr},       {Qt::Key_F10, nullptr, nullptr},
+        {Qt::Key_F11, nullptr, nullptr},      {Qt::Key_F12, nullptr, nullptr},
+    };
+    for (const Case &c : cases) {
+        std::map<std::string, std::unique_ptr<QSignalSpy>> spies;
+        for (const char *name : buttonNames)
+            spies[name] = std::make_unique<QSignalSpy>(child<QPushButton>(name), &QPushButton::clicked);
+        for (const char *name : actionNames)
+            spies[name] = std::make_unique<QSignalSpy>(form.findChild<QAction *>(name), &QAction::triggered);
+
+        QTest::keyClick(&form, c.key);
+
+        for (const auto &[name, spy] : spies) {
+            const bool expected = (c.button && name == c.button) || (c.action && name == c.action);
+            EXPECT_EQ(spy->count(), expected ? 1 : 0) << "key F" << (c.key - Qt::Key_F1 + 1) << ", " << name;
+        }
+    }
+}
+
+TEST_F(Form1Test, F4CopiesOnlyOnceCopyIsEnabled) {
+    activate(form);
+    auto *command5 = child<QPushButton>("Command5");
+    QSignalSpy clicks(command5, &QPushButton::clicked);
+    QTest::keyClick(&form, Qt::Key_F4);
+    EXPECT_EQ(clicks.count(), 0);
+
+    form.state().copyEnabled = true;
+    form.refreshViews();
+    EXPECT_TRUE(command5->isEnabled());
+    EXPECT_TRUE(form.findChild<QAction *>("copy")->isEnabled());
+    QTest::keyClick(&form, Qt::Key_F4);
+    EXPECT_EQ(clicks.count(), 1);
+}
+
+TEST_F(Form1Test, KeysDoNothingWhileAModalWindowIsOpen) {
+    activate(form);
+    QDialog dialog(&form);
+    dialog.setModal(true);
+    activate(dialog);
+    QTest::keyClick(&dialog, Qt::Key_F5);
+    EXPECT_EQ(bench.driveListRefreshes(), 0);
+
+    dialog.hide();
+    activate(form);
+    QTest::keyClick(&form, Qt::Key_F5);
+    EXPECT_EQ(bench.driveListRefreshes(), 1);
+}
+
+TEST_F(Form1Test, ClicksOnRowsAndPanelsReachTheirHooks) {
+    activate(form);
+    QSignalSpy eject(&form, &Form1::ejectRowClicked);
+    QTest::mouseClick(child<QLabel>("Label8_3"), Qt::LeftButton);
+    ASSERT_EQ(eject.count(), 1);
+    EXPECT_EQ(eject.at(0).at(0).toInt(), 3);
+
+    QSignalSpy letter(&form, &Form1::letterDoubleClicked);
+    QTest::mouseDClick(child<QLabel>("Label1_6"), Qt::LeftButton);
+    ASSERT_EQ(letter.count(), 1);
+    EXPECT_EQ(letter.at(0).at(0).toInt(), 6);
+
+    QSignalSpy deviceName(&form, &Form1::deviceNameDoubleClicked);
+    QTest::mouseDClick(child<QLabel>("Label9_9"), Qt::LeftButton);
+    ASSERT_EQ(deviceName.count(), 1);
+    EXPECT_EQ(deviceName.at(0).at(0).toInt(), 9);
+
+    QSignalSpy configuration(&form, &Form1::configurationRequested);
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel1"), Qt::LeftButton);
+    EXPECT_EQ(configuration.count(), 0);
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel2"), Qt::LeftButton);
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel3"), Qt::LeftButton);
+    EXPECT_EQ(configuration.count(), 2);
+}
+
+TEST_F(Form1Test, ContactPanelOpensANewMail) {
+    activate(form);
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &recorder, "open");
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel4"), Qt::LeftButton);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
+    ASSERT_EQ(recorder.urls.size(), 1u);
+    EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("mailto:tavrin@dravex.example")));
+}
+
+} // namespace
+} // namespace dravex
+
+#include "form1_test.moc"
