@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -187,6 +188,14 @@ TEST_F(Form1Test, ResizingMovesOnlyTheStatusBar) {
     EXPECT_EQ(child<QWidget>("StatusBar1")->geometry(), QRect(0, 599, 900, 21));
     EXPECT_EQ(child<QPushButton>("Command1")->geometry(), button);
     EXPECT_EQ(child<QGroupBox>("Frame1_4")->geometry(), row);
+}
+
+TEST_F(Form1Test, FirstShowCentresTheWindowOnTheScreen) {
+    form.load();
+    ASSERT_NE(form.screen(), nullptr);
+    // Allow for the window frame, whose size the window cannot know before it is shown.
+    const QPoint offset = form.geometry().center() - form.screen()->availableGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 16) << offset.x() << "," << offset.y();
 }
 
 TEST_F(Form1Test, FocusStartsOnCheck1AndTabsThroughTheStrip) {
