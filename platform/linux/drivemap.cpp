@@ -88,8 +88,7 @@ void addDisk(const SystemRoot &root, const std::string &disk, std::vector<Mapped
     whole.portPath = port != record.end() && !port->second.empty() ? port->second : disk;
     // An unreadable size counts as no medium: nothing there we could read.
     const auto size = root.readFile(folder + "/size");
-    const auto sectors = size ? parseUnsigned(*size) : std::nullopt;
-    whole.hasMedium = sectors && *sectors > 0;
+    whole.hasMedium = size && parseUnsigned(*size).value_or(0) > 0;
 
     bool hasPartitions = false;
     if (whole.hasMedium) {
@@ -98,13 +97,13 @@ void addDisk(const SystemRoot &root, const std::string &disk, std::vector<Mapped
                 continue;
             const std::string partitionFolder = folder + "/" + entry;
             const auto number = root.readFile(partitionFolder + "/partition");
-            const auto partitionNumber = number ? parseUnsigned(*number) : std::nullopt;
+            const uint64_t partitionNumber = number ? parseUnsigned(*number).value_or(0) : 0;
             const auto partitionDevice = readDevice(root, partitionFolder);
-            if (!partitionNumber || *partitionNumber == 0 || *partitionNumber > 0xFFFF || !partitionDevice)
+            if (partitionNumber == 0 || partitionNumber > 0xFFFF || !partitionDevice)
                 continue;
             MappedVolume volume = whole;
             volume.volumeName = entry;
-            volume.partitionNumber = static_cast<unsigned>(*partitionNumber);
+            volume.partitionNumber = static_cast<unsigned>(partitionNumber);
             volume.major = partitionDevice->first;
             volume.minor = partitionDevice->second;
             volumes.push_back(std::move(volume));
