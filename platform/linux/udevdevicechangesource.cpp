@@ -1,19 +1,10 @@
 #include "platform/linux/udevdevicechangesource.h"
 
-#include <QSocketNotifier>
+#include "platform/linux/batchnotifier.h"
 
 #include <libudev.h>
 
 namespace dravex {
-
-int drainIntoOneNotification(const std::function<bool()> &receiveOne, const std::function<void()> &listener) {
-    int events = 0;
-    while (receiveOne())
-        ++events;
-    if (events > 0 && listener)
-        listener();
-    return events;
-}
 
 UdevDeviceChangeSource::UdevDeviceChangeSource() {
     m_udev = udev_new();
@@ -28,12 +19,26 @@ UdevDeviceChangeSource::UdevDeviceChangeSource() {
         m_monitor = nullptr;
         return;
     }
-    m_notifier = std::make_unique<QSocketNotifier>(udev_monitor_get_fd(m_monitor), QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { onEventsWaiting(); });
+    // The monitor's socket does not block: receiving answers nothing once it is drained.
+    m_batches = std::make_unique<BatchNotifier>(
+        udev_monitor_get_fd(m_monitor),
+        [this] {
+            udev_device *device = udev_monitor_receive_device(m_monitor);
+            if (!device)
+                return false;
+            udev_device_unref(device);
+            return true;
+        },
+        [this] {
+            // A copy, as the listener may replace itself while it runs.
+            const std::function<void()> listener = m_listener;
+            if (listener)
+                listener();
+        });
 }
 
 UdevDeviceChangeSource::~UdevDeviceChangeSource() {
-    m_notifier.reset();
+    m_batches.reset();
     if (m_monitor)
         udev_monitor_unref(m_monitor);
     if (m_udev)
@@ -42,21 +47,6 @@ UdevDeviceChangeSource::~UdevDeviceChangeSource() {
 
 void UdevDeviceChangeSource::setListener(std::function<void()> listener) {
     m_listener = std::move(listener);
-}
-
-void UdevDeviceChangeSource::onEventsWaiting() {
-    // A copy, as the listener may replace itself while it runs.
-    const std::function<void()> listener = m_listener;
-    // The monitor's socket does not block: receiving answers nothing once it is drained.
-    drainIntoOneNotification(
-        [this] {
-            udev_device *device = udev_monitor_receive_device(m_monitor);
-            if (!device)
-                return false;
-            udev_device_unref(device);
-            return true;
-        },
-        listener);
 }
 
 } // namespace dravex
