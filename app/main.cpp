@@ -16,8 +16,7 @@ constexpr dravex::Variant kVariant = dravex::Variant::V2;
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
     dravex::LinuxVolumeServices volumes;
     dravex::UdevDeviceChangeSource deviceChanges;

@@ -17,7 +17,7 @@ public:
     virtual ~Launcher() = default;
 
     // The started process's identifier, or nothing when the program could not be started.
-    virtual std::optional<long> Shell(const std::string& commandLine, int windowStyle) = 0;
+    virtual std::optional<long> Shell(const std::string &commandLine, int windowStyle) = 0;
 };
 
 } // namespace dravex

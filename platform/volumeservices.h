@@ -36,14 +36,14 @@ public:
     virtual void refreshDriveList() = 0;
 
     // kDriveRemovable for a removable drive, kDriveNoRootDir for a letter that names nothing.
-    virtual unsigned GetDriveTypeA(const std::string& rootPath) = 0;
+    virtual unsigned GetDriveTypeA(const std::string &rootPath) = 0;
 
     // On failure the three counts are left as they were.
-    virtual bool GetDiskFreeSpaceExA(const std::string& rootPath, ByteCount& freeBytesAvailableToCaller,
-                                     ByteCount& totalBytes, ByteCount& totalFreeBytes) = 0;
+    virtual bool GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeBytesAvailableToCaller,
+                                     ByteCount &totalBytes, ByteCount &totalFreeBytes) = 0;
 
     // Fails when the drive cannot be read (no medium, no file system it knows); info is then untouched.
-    virtual bool GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) = 0;
+    virtual bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) = 0;
 };
 
 } // namespace dravex

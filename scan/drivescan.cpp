@@ -8,16 +8,13 @@
 
 namespace dravex {
 
-DriveScan::DriveScan(VolumeServices& volumes, DriveTable& table, MainWindowState& window, Variant variant)
-    : m_volumes(volumes), m_table(table), m_window(window), m_variant(variant)
-{
-}
+DriveScan::DriveScan(VolumeServices &volumes, DriveTable &table, MainWindowState &window, Variant variant)
+    : m_volumes(volumes), m_table(table), m_window(window), m_variant(variant) {}
 
-void DriveScan::chus()
-{
+void DriveScan::chus() {
     using namespace scantexts;
     m_window.setMousePointer(kPointerHourglass);
-    for (DriveSlot& slot : m_table.slots)
+    for (DriveSlot &slot : m_table.slots)
         slot = DriveSlot{};
     int n = 0;
     m_window.panel(1) = kEnumerating;
@@ -37,7 +34,7 @@ void DriveScan::chus()
             ByteCountToSingle(totalBytes, totalSingle);
 
             if (n < DriveTable::kRowCount) {
-                DriveSlot& slot = m_table.slots[static_cast<size_t>(n)];
+                DriveSlot &slot = m_table.slots[static_cast<size_t>(n)];
                 if (!readable) {
                     // Not counted: the next readable drive takes this row over.
                     slot = DriveSlot{};
@@ -59,9 +56,8 @@ void DriveScan::chus()
         m_window.panel(1) = kFinishedNone;
 }
 
-void DriveScan::fillRow(DriveSlot& slot, char code, const VolumeInformation& info, float totalBytes,
-                        const ByteCount& totalFreeBytes, int row)
-{
+void DriveScan::fillRow(DriveSlot &slot, char code, const VolumeInformation &info, float totalBytes,
+                        const ByteCount &totalFreeBytes, int row) {
     using namespace scantexts;
     slot = DriveSlot{};
     slot.letter = std::string(1, code);

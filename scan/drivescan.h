@@ -16,25 +16,25 @@ struct ScanSteps {
     // Content check of one filled row: writes the row's contents and checkResult.
     std::function<void(int row)> checkSlotContents;
     // Identity lookup of one drive letter: the record as the lookup leaves it.
-    std::function<UsbIdentity(const std::string& letter)> lookupDriveIdentity;
+    std::function<UsbIdentity(const std::string &letter)> lookupDriveIdentity;
 };
 
 // The drive scan: walks the letters F to Z and rebuilds the drive table from the removable drives.
 class DriveScan {
 public:
-    DriveScan(VolumeServices& volumes, DriveTable& table, MainWindowState& window, Variant variant);
+    DriveScan(VolumeServices &volumes, DriveTable &table, MainWindowState &window, Variant variant);
 
     void setSteps(ScanSteps steps) { m_steps = std::move(steps); }
 
     void chus();
 
 private:
-    void fillRow(DriveSlot& slot, char letter, const VolumeInformation& info, float totalBytes,
-                 const ByteCount& totalFreeBytes, int row);
+    void fillRow(DriveSlot &slot, char letter, const VolumeInformation &info, float totalBytes,
+                 const ByteCount &totalFreeBytes, int row);
 
-    VolumeServices& m_volumes;
-    DriveTable& m_table;
-    MainWindowState& m_window;
+    VolumeServices &m_volumes;
+    DriveTable &m_table;
+    MainWindowState &m_window;
     Variant m_variant;
     ScanSteps m_steps;
 };

@@ -17,13 +17,12 @@ constexpr int kGrayed = 2;
 class MainWindowState {
 public:
     // Status-bar panels are numbered from 1 to 4, as the window shows them.
-    std::string& panel(int index) { return m_panels.at(static_cast<size_t>(index - 1)); }
-    const std::string& panel(int index) const { return m_panels.at(static_cast<size_t>(index - 1)); }
+    std::string &panel(int index) { return m_panels.at(static_cast<size_t>(index - 1)); }
+    const std::string &panel(int index) const { return m_panels.at(static_cast<size_t>(index - 1)); }
 
     int mousePointer() const { return m_mousePointer; }
     // The window follows the pointer at once, since the operations that set it run synchronously.
-    void setMousePointer(int pointer)
-    {
+    void setMousePointer(int pointer) {
         m_mousePointer = pointer;
         if (m_pointerListener)
             m_pointerListener(pointer);

@@ -11,15 +11,14 @@ namespace {
 // The digits of |value| rounded to `places` decimals, halves away from zero, as a whole number of
 // units of 10^-places. Like the window system's number formatting, the value is first taken to 15
 // significant decimal digits, so 0.15 rounds to 0.2 although its binary form lies just below.
-std::string roundedDigits(double value, int places)
-{
+std::string roundedDigits(double value, int places) {
     value = std::fabs(value);
     if (value == 0.0 || !std::isfinite(value))
         return "0";
     char text[32];
     std::snprintf(text, sizeof text, "%.14e", value); // d.dddddddddddddde[+-]XX
     std::string mantissaText;
-    const char* cursor = text;
+    const char *cursor = text;
     for (; *cursor != 'e'; ++cursor)
         if (*cursor != '.')
             mantissaText += *cursor;
@@ -37,8 +36,7 @@ std::string roundedDigits(double value, int places)
     return std::to_string(rounded);
 }
 
-std::string groupThousands(const std::string& digits)
-{
+std::string groupThousands(const std::string &digits) {
     std::string grouped;
     const size_t length = digits.size();
     for (size_t i = 0; i < length; ++i) {
@@ -51,8 +49,7 @@ std::string groupThousands(const std::string& digits)
 
 // "#.#" and "#.##": integer part without leading zeros (none at all for zero), the point, then the
 // decimals with trailing zeros dropped.
-std::string formatDecimals(double value, int places)
-{
+std::string formatDecimals(double value, int places) {
     std::string digits = roundedDigits(value, places);
     if (digits.size() <= static_cast<size_t>(places))
         digits.insert(0, static_cast<size_t>(places) + 1 - digits.size(), '0');
@@ -67,35 +64,29 @@ std::string formatDecimals(double value, int places)
 
 } // namespace
 
-void ByteCountToSingle(const ByteCount& count, float& value)
-{
+void ByteCountToSingle(const ByteCount &count, float &value) {
     const uint64_t whole = (static_cast<uint64_t>(count.high) << 32) | count.low;
     value = static_cast<float>(whole);
 }
 
-std::string formatOneDecimal(double value)
-{
+std::string formatOneDecimal(double value) {
     return formatDecimals(value, 1);
 }
 
-std::string formatTwoDecimals(double value)
-{
+std::string formatTwoDecimals(double value) {
     return formatDecimals(value, 2);
 }
 
-std::string formatWholeGrouped(double value)
-{
+std::string formatWholeGrouped(double value) {
     const std::string grouped = groupThousands(roundedDigits(value, 0));
     return (value < 0 && grouped != "0" ? "-" : "") + grouped;
 }
 
-std::string formatByteTotal(uint64_t value)
-{
+std::string formatByteTotal(uint64_t value) {
     return groupThousands(std::to_string(value));
 }
 
-std::string formatCapacity(float totalBytes, Variant variant)
-{
+std::string formatCapacity(float totalBytes, Variant variant) {
     const double gib = static_cast<double>(totalBytes) / 1073741824.0;
     const std::string prefix = variant == Variant::Pelmora ? "C:" : "容量:";
     if (gib <= 1.0)

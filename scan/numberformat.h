@@ -9,7 +9,7 @@
 namespace dravex {
 
 // Stores in value the count high half * 2^32 + low half (both unsigned), rounded to the nearest float.
-void ByteCountToSingle(const ByteCount& count, float& value);
+void ByteCountToSingle(const ByteCount &count, float &value);
 
 // Pattern "#.#": one decimal place, halves away from zero, no leading zero, the point always printed,
 // the decimal digit only when it is not zero (14.25 -> "14.3", 2 -> "2.", 0.5 -> ".5", 0 -> ".").

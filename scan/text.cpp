@@ -2,16 +2,14 @@
 
 namespace dravex {
 
-std::string& StripAtNul(std::string& text)
-{
+std::string &StripAtNul(std::string &text) {
     const auto nul = text.find('\0');
     if (nul != std::string::npos)
         text.erase(nul);
     return text;
 }
 
-std::string trimBlanks(const std::string& text)
-{
+std::string trimBlanks(const std::string &text) {
     const auto first = text.find_first_not_of(' ');
     if (first == std::string::npos)
         return {};

@@ -5,9 +5,9 @@
 namespace dravex {
 
 // Cuts the text just before its first NUL character, if it holds one, and returns the result.
-std::string& StripAtNul(std::string& text);
+std::string &StripAtNul(std::string &text);
 
 // The text without leading and trailing blanks (only the blank character, as the window system trims).
-std::string trimBlanks(const std::string& text);
+std::string trimBlanks(const std::string &text);
 
 } // namespace dravex

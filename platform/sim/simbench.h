@@ -18,7 +18,7 @@ namespace dravex {
 struct SimDrive {
     char letter = 'H';
     unsigned driveType = kDriveRemovable;
-    std::string label;              // what the volume query reports, possibly with a NUL and more after it
+    std::string label; // what the volume query reports, possibly with a NUL and more after it
     std::string fileSystem = "FAT32";
     uint64_t totalBytes = 0;
     uint64_t totalFreeBytes = 0;
@@ -41,13 +41,13 @@ class SimBench : public VolumeServices, public Launcher, public DeviceChangeSour
 public:
     SimBench();
     ~SimBench() override;
-    SimBench(const SimBench&) = delete;
-    SimBench& operator=(const SimBench&) = delete;
+    SimBench(const SimBench &) = delete;
+    SimBench &operator=(const SimBench &) = delete;
 
     // Plugs a drive in (or replaces the one at its letter) and returns it for further changes.
-    SimDrive& plug(const SimDrive& drive);
+    SimDrive &plug(const SimDrive &drive);
     void unplug(char letter);
-    SimDrive* drive(char letter);
+    SimDrive *drive(char letter);
     // The real folder that holds the files of the drive's volume.
     std::filesystem::path folderOf(char letter) const;
 
@@ -55,7 +55,7 @@ public:
     void fireDeviceChange();
     bool hasListener() const { return static_cast<bool>(m_listener); }
 
-    const std::vector<SimLaunch>& launches() const { return m_launches; }
+    const std::vector<SimLaunch> &launches() const { return m_launches; }
     // Makes every later Shell call fail, as a missing program would.
     void setLaunchFails(bool fails) { m_launchFails = fails; }
 
@@ -64,15 +64,15 @@ public:
     int driveListRefreshes() const { return m_driveListRefreshes; }
 
     void refreshDriveList() override;
-    unsigned GetDriveTypeA(const std::string& rootPath) override;
-    bool GetDiskFreeSpaceExA(const std::string& rootPath, ByteCount& freeBytesAvailableToCaller,
-                             ByteCount& totalBytes, ByteCount& totalFreeBytes) override;
-    bool GetVolumeInformationA(const std::string& rootPath, VolumeInformation& info) override;
-    std::optional<long> Shell(const std::string& commandLine, int windowStyle) override;
+    unsigned GetDriveTypeA(const std::string &rootPath) override;
+    bool GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeBytesAvailableToCaller,
+                             ByteCount &totalBytes, ByteCount &totalFreeBytes) override;
+    bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
+    std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
     void setListener(std::function<void()> listener) override;
 
 private:
-    SimDrive* driveAtRoot(const std::string& rootPath);
+    SimDrive *driveAtRoot(const std::string &rootPath);
 
     std::filesystem::path m_root;
     std::map<char, SimDrive> m_drives;

@@ -9,9 +9,8 @@
 namespace dravex {
 namespace {
 
-SimDrive stick(char letter, const std::string& label = "UDISK", uint64_t total = 15998124032ull,
-               uint64_t totalFree = 15982952448ull)
-{
+SimDrive stick(char letter, const std::string &label = "UDISK", uint64_t total = 15998124032ull,
+               uint64_t totalFree = 15982952448ull) {
     SimDrive drive;
     drive.letter = letter;
     drive.label = label;
@@ -21,8 +20,7 @@ SimDrive stick(char letter, const std::string& label = "UDISK", uint64_t total =
     return drive;
 }
 
-SimDrive emptySlot(char letter)
-{
+SimDrive emptySlot(char letter) {
     SimDrive drive = stick(letter);
     drive.mediumPresent = false;
     return drive;
@@ -35,18 +33,16 @@ protected:
     MainWindowState window;
     DriveScan scan{bench, table, window, Variant::V2};
 
-    const DriveSlot& row(int i) const { return table.slots.at(static_cast<size_t>(i)); }
-    std::vector<std::string> letters() const
-    {
+    const DriveSlot &row(int i) const { return table.slots.at(static_cast<size_t>(i)); }
+    std::vector<std::string> letters() const {
         std::vector<std::string> result;
-        for (const DriveSlot& slot : table.slots)
+        for (const DriveSlot &slot : table.slots)
             result.push_back(slot.letter);
         return result;
     }
 };
 
-TEST_F(DriveScanTest, WorkedExampleFillsOneRow)
-{
+TEST_F(DriveScanTest, WorkedExampleFillsOneRow) {
     bench.plug(stick('H'));
     scan.chus();
     EXPECT_EQ(row(0).letter, "H");
@@ -64,8 +60,7 @@ TEST_F(DriveScanTest, WorkedExampleFillsOneRow)
     EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
 }
 
-TEST_F(DriveScanTest, PelmoraShowsDecimalGigabytes)
-{
+TEST_F(DriveScanTest, PelmoraShowsDecimalGigabytes) {
     DriveScan pelmora{bench, table, window, Variant::Pelmora};
     bench.plug(stick('H'));
     pelmora.chus();
@@ -73,8 +68,7 @@ TEST_F(DriveScanTest, PelmoraShowsDecimalGigabytes)
     EXPECT_EQ(row(0).usedSpace, "已用:15,171,584字节");
 }
 
-TEST_F(DriveScanTest, NoRemovableDrive)
-{
+TEST_F(DriveScanTest, NoRemovableDrive) {
     SimDrive fixed = stick('G');
     fixed.driveType = 3;
     bench.plug(fixed);
@@ -84,8 +78,7 @@ TEST_F(DriveScanTest, NoRemovableDrive)
     EXPECT_EQ(window.panel(1), "列举完成，沒有U盘。");
 }
 
-TEST_F(DriveScanTest, LettersAToEAreNeverExamined)
-{
+TEST_F(DriveScanTest, LettersAToEAreNeverExamined) {
     bench.plug(stick('C'));
     bench.plug(stick('E'));
     bench.plug(stick('F'));
@@ -95,8 +88,7 @@ TEST_F(DriveScanTest, LettersAToEAreNeverExamined)
     EXPECT_EQ(table.driveCount, "1");
 }
 
-TEST_F(DriveScanTest, ElevenDrivesListTheFirstTen)
-{
+TEST_F(DriveScanTest, ElevenDrivesListTheFirstTen) {
     for (char letter = 'F'; letter <= 'P'; ++letter)
         bench.plug(stick(letter));
     scan.chus();
@@ -108,8 +100,7 @@ TEST_F(DriveScanTest, ElevenDrivesListTheFirstTen)
     EXPECT_EQ(bench.volumeQueries(), 22);
 }
 
-TEST_F(DriveScanTest, UnreadableDriveAloneLeavesFailureRow)
-{
+TEST_F(DriveScanTest, UnreadableDriveAloneLeavesFailureRow) {
     bench.plug(emptySlot('G'));
     scan.chus();
     EXPECT_EQ(row(0).letter, "G");
@@ -121,8 +112,7 @@ TEST_F(DriveScanTest, UnreadableDriveAloneLeavesFailureRow)
     EXPECT_EQ(window.panel(1), "列举完成...共有0个U盘。");
 }
 
-TEST_F(DriveScanTest, ReadableDriveReplacesFailureRowBeforeIt)
-{
+TEST_F(DriveScanTest, ReadableDriveReplacesFailureRowBeforeIt) {
     bench.plug(emptySlot('G'));
     bench.plug(stick('H'));
     scan.chus();
@@ -133,8 +123,7 @@ TEST_F(DriveScanTest, ReadableDriveReplacesFailureRowBeforeIt)
     EXPECT_EQ(table.driveCount, "1");
 }
 
-TEST_F(DriveScanTest, FailureRowAfterLastReadableDrive)
-{
+TEST_F(DriveScanTest, FailureRowAfterLastReadableDrive) {
     bench.plug(stick('F'));
     bench.plug(emptySlot('G'));
     scan.chus();
@@ -146,8 +135,7 @@ TEST_F(DriveScanTest, FailureRowAfterLastReadableDrive)
     EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
 }
 
-TEST_F(DriveScanTest, NoFailureRowOnceTenDrivesAreListed)
-{
+TEST_F(DriveScanTest, NoFailureRowOnceTenDrivesAreListed) {
     for (char letter = 'F'; letter <= 'O'; ++letter)
         bench.plug(stick(letter));
     bench.plug(emptySlot('P'));
@@ -157,8 +145,7 @@ TEST_F(DriveScanTest, NoFailureRowOnceTenDrivesAreListed)
     EXPECT_EQ(table.driveCount, "10");
 }
 
-TEST_F(DriveScanTest, LabelAndFileSystemCutAtNulAndTrimmed)
-{
+TEST_F(DriveScanTest, LabelAndFileSystemCutAtNulAndTrimmed) {
     SimDrive drive = stick('H', std::string("  MY DISK  \0garbage", 19));
     drive.fileSystem = std::string(" FAT\0\0\0", 7);
     bench.plug(drive);
@@ -169,16 +156,14 @@ TEST_F(DriveScanTest, LabelAndFileSystemCutAtNulAndTrimmed)
     EXPECT_EQ(row(1).volumeLabel, "卷标:");
 }
 
-TEST_F(DriveScanTest, LowHalfWithTopBitSetShowsTrueSize)
-{
+TEST_F(DriveScanTest, LowHalfWithTopBitSetShowsTrueSize) {
     bench.plug(stick('H', "UDISK", 16039018496ull, 16039018496ull));
     scan.chus();
     EXPECT_EQ(row(0).capacity, "容量:14.9G");
     EXPECT_EQ(row(0).usedSpace, "已用:0字节");
 }
 
-TEST_F(DriveScanTest, UsedBytesComeFromSinglePrecisionCounts)
-{
+TEST_F(DriveScanTest, UsedBytesComeFromSinglePrecisionCounts) {
     // Both counts round to the same float, so nothing shows as used.
     bench.plug(stick('H', "UDISK", 10737418240ull, 10737418240ull - 300));
     // Free bytes above total (a volume that reports oddly) still give a positive figure.
@@ -188,8 +173,7 @@ TEST_F(DriveScanTest, UsedBytesComeFromSinglePrecisionCounts)
     EXPECT_EQ(row(1).usedSpace, "已用:1,048,576字节");
 }
 
-TEST_F(DriveScanTest, FailedFreeSpaceQueryNeverShowsAnotherDrivesFigures)
-{
+TEST_F(DriveScanTest, FailedFreeSpaceQueryNeverShowsAnotherDrivesFigures) {
     bench.plug(stick('F'));
     SimDrive odd = stick('G');
     odd.freeSpaceQueryFails = true;
@@ -200,8 +184,7 @@ TEST_F(DriveScanTest, FailedFreeSpaceQueryNeverShowsAnotherDrivesFigures)
     EXPECT_EQ(row(1).usedSpace, "已用:0字节");
 }
 
-TEST_F(DriveScanTest, RescanWipesVerdictsAndOldRows)
-{
+TEST_F(DriveScanTest, RescanWipesVerdictsAndOldRows) {
     bench.plug(stick('F'));
     bench.plug(stick('G'));
     scan.chus();
@@ -218,8 +201,7 @@ TEST_F(DriveScanTest, RescanWipesVerdictsAndOldRows)
     EXPECT_EQ(table.driveCount, "1");
 }
 
-TEST_F(DriveScanTest, PointerIsHourglassWhileScanning)
-{
+TEST_F(DriveScanTest, PointerIsHourglassWhileScanning) {
     std::vector<int> pointers;
     window.setPointerListener([&](int pointer) { pointers.push_back(pointer); });
     bench.plug(stick('H'));
@@ -228,8 +210,7 @@ TEST_F(DriveScanTest, PointerIsHourglassWhileScanning)
     EXPECT_EQ(window.mousePointer(), kPointerDefault);
 }
 
-TEST_F(DriveScanTest, DriveListIsReadOncePerScan)
-{
+TEST_F(DriveScanTest, DriveListIsReadOncePerScan) {
     bench.plug(stick('H'));
     scan.chus();
     scan.chus();
@@ -241,16 +222,16 @@ protected:
     std::vector<std::string> lookedUp;
     std::vector<int> checkedRows;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ScanSteps steps;
-        steps.lookupDriveIdentity = [this](const std::string& letter) {
+        steps.lookupDriveIdentity = [this](const std::string &letter) {
             lookedUp.push_back(letter);
             return UsbIdentity{"ABC", "FLASH", "1.00", "0123456789AB", "VID_090C&PID_1000"};
         };
         steps.checkSlotContents = [this](int row) {
             checkedRows.push_back(row);
-            table.slots.at(static_cast<size_t>(row)).contents = "checked " + table.slots.at(static_cast<size_t>(row)).letter;
+            table.slots.at(static_cast<size_t>(row)).contents =
+                "checked " + table.slots.at(static_cast<size_t>(row)).letter;
         };
         scan.setSteps(steps);
         bench.plug(stick('F'));
@@ -259,8 +240,7 @@ protected:
     }
 };
 
-TEST_F(ScanStepsTest, BoxesClearMakeNoLookupAndNoCheck)
-{
+TEST_F(ScanStepsTest, BoxesClearMakeNoLookupAndNoCheck) {
     scan.chus();
     EXPECT_TRUE(lookedUp.empty());
     EXPECT_TRUE(checkedRows.empty());
@@ -269,8 +249,7 @@ TEST_F(ScanStepsTest, BoxesClearMakeNoLookupAndNoCheck)
     EXPECT_EQ(row(0).contents, "");
 }
 
-TEST_F(ScanStepsTest, IdentityBoxLooksUpEveryReadDrive)
-{
+TEST_F(ScanStepsTest, IdentityBoxLooksUpEveryReadDrive) {
     window.check2 = kChecked;
     scan.chus();
     EXPECT_EQ(lookedUp, (std::vector<std::string>{"F", "H"}));
@@ -279,8 +258,7 @@ TEST_F(ScanStepsTest, IdentityBoxLooksUpEveryReadDrive)
     EXPECT_EQ(row(1).deviceKey, "VID_090C&PID_1000");
 }
 
-TEST_F(ScanStepsTest, ContentBoxChecksEveryFilledRow)
-{
+TEST_F(ScanStepsTest, ContentBoxChecksEveryFilledRow) {
     window.check1 = kChecked;
     scan.chus();
     EXPECT_EQ(checkedRows, (std::vector<int>{0, 1}));
@@ -288,8 +266,7 @@ TEST_F(ScanStepsTest, ContentBoxChecksEveryFilledRow)
     EXPECT_EQ(row(1).contents, "checked H");
 }
 
-TEST_F(ScanStepsTest, GreyedBoxesCountAsClear)
-{
+TEST_F(ScanStepsTest, GreyedBoxesCountAsClear) {
     window.check1 = kGrayed;
     window.check2 = kGrayed;
     scan.chus();
@@ -297,8 +274,7 @@ TEST_F(ScanStepsTest, GreyedBoxesCountAsClear)
     EXPECT_TRUE(checkedRows.empty());
 }
 
-TEST_F(ScanStepsTest, IdentityBoxWithoutLookupShowsEmptyIdentity)
-{
+TEST_F(ScanStepsTest, IdentityBoxWithoutLookupShowsEmptyIdentity) {
     scan.setSteps(ScanSteps{});
     window.check2 = kChecked;
     scan.chus();
