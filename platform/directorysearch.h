@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dravex {
+
+struct FolderEntry {
+    std::string name;
+    uint64_t size = 0;
+    bool isDirectory = false;
+};
+
+struct FolderListing {
+    // Names the listed folder itself uniquely on this machine (device and node on Linux), so a walk can
+    // tell when a link leads back into a folder it is already inside.
+    std::string identity;
+    std::vector<FolderEntry> entries;
+};
+
+// Lists folders for the directory statistics. Paths use "\" as the separator: a drive path ("H:\",
+// "H:\DOCS\") or a folder of this machine as the operator chose it.
+class DirectorySearch {
+public:
+    virtual ~DirectorySearch() = default;
+
+    // Every entry of the folder, hidden ones included, "." and ".." left out, in no particular order.
+    // Links are followed: a link to a file has its target's size, a link to a folder is a folder. An
+    // entry whose attributes cannot be read is a file of size 0. Nothing when the folder cannot be listed.
+    virtual std::optional<FolderListing> listFolder(const std::string& folderPath) = 0;
+};
+
+} // namespace dravex
