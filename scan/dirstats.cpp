@@ -9,8 +9,7 @@ namespace dravex {
 
 namespace {
 
-bool matchesFrom(const std::string& name, size_t at, const std::string& pattern, size_t from)
-{
+bool matchesFrom(const std::string &name, size_t at, const std::string &pattern, size_t from) {
     for (; from < pattern.size(); ++from) {
         const char wanted = pattern[from];
         if (wanted == '*') {
@@ -26,9 +25,8 @@ bool matchesFrom(const std::string& name, size_t at, const std::string& pattern,
     return at == name.size();
 }
 
-uint64_t walk(DirectorySearch& search, const std::string& folder, const std::string& pattern,
-              int64_t& entryCount, int64_t& dirCount, std::vector<std::string>& currentPath)
-{
+uint64_t walk(DirectorySearch &search, const std::string &folder, const std::string &pattern,
+              int64_t &entryCount, int64_t &dirCount, std::vector<std::string> &currentPath) {
     const auto listing = search.listFolder(folder);
     if (!listing)
         return 0;
@@ -36,8 +34,8 @@ uint64_t walk(DirectorySearch& search, const std::string& folder, const std::str
         return 0;
 
     uint64_t total = 0;
-    std::vector<const FolderEntry*> subfolders;
-    for (const FolderEntry& entry : listing->entries) {
+    std::vector<const FolderEntry *> subfolders;
+    for (const FolderEntry &entry : listing->entries) {
         if (entry.isDirectory) {
             subfolders.push_back(&entry);
             ++dirCount;
@@ -48,7 +46,7 @@ uint64_t walk(DirectorySearch& search, const std::string& folder, const std::str
         }
     }
     currentPath.push_back(listing->identity);
-    for (const FolderEntry* subfolder : subfolders)
+    for (const FolderEntry *subfolder : subfolders)
         total += walk(search, folder + subfolder->name + "\\", pattern, entryCount, dirCount, currentPath);
     currentPath.pop_back();
     return total;
@@ -56,30 +54,26 @@ uint64_t walk(DirectorySearch& search, const std::string& folder, const std::str
 
 } // namespace
 
-bool matchesPattern(const std::string& name, const std::string& pattern)
-{
+bool matchesPattern(const std::string &name, const std::string &pattern) {
     if (pattern == "*.*")
         return true;
     return matchesFrom(name, 0, pattern, 0);
 }
 
-uint64_t CollectDirStats(DirectorySearch& search, std::string& path, const std::string& pattern,
-                         int64_t& entryCount, int64_t& dirCount)
-{
+uint64_t CollectDirStats(DirectorySearch &search, std::string &path, const std::string &pattern,
+                         int64_t &entryCount, int64_t &dirCount) {
     if (path.empty() || path.back() != '\\')
         path += '\\';
     std::vector<std::string> currentPath;
     return walk(search, path, pattern, entryCount, dirCount, currentPath);
 }
 
-std::string FormatDirStats(const DirStats& stats)
-{
-    return "文件:" + std::to_string(stats.entryCount - stats.dirCount) + ";目录:" + std::to_string(stats.dirCount) +
-           ";大小:" + formatByteTotal(stats.totalBytes) + "字节";
+std::string FormatDirStats(const DirStats &stats) {
+    return "文件:" + std::to_string(stats.entryCount - stats.dirCount) +
+           ";目录:" + std::to_string(stats.dirCount) + ";大小:" + formatByteTotal(stats.totalBytes) + "字节";
 }
 
-DirStats summariseTree(DirectorySearch& search, std::string path)
-{
+DirStats summariseTree(DirectorySearch &search, std::string path) {
     DirStats stats;
     stats.totalBytes = CollectDirStats(search, path, "*.*", stats.entryCount, stats.dirCount);
     return stats;

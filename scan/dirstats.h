@@ -18,17 +18,17 @@ struct DirStats {
 // entryCount and every folder to dirCount. Appends "\" to path when it lacks one. A folder that cannot
 // be listed contributes nothing; a folder already on the current path (reached again through a link) is
 // counted but never entered again, so a link cycle cannot loop.
-uint64_t CollectDirStats(DirectorySearch& search, std::string& path, const std::string& pattern,
-                         int64_t& entryCount, int64_t& dirCount);
+uint64_t CollectDirStats(DirectorySearch &search, std::string &path, const std::string &pattern,
+                         int64_t &entryCount, int64_t &dirCount);
 
 // The one text form of a summary: "文件:" files ";目录:" folders ";大小:" bytes "字节".
-std::string FormatDirStats(const DirStats& stats);
+std::string FormatDirStats(const DirStats &stats);
 
 // The summary of the tree below path, with the pattern "*.*", as every caller in the tool makes it.
-DirStats summariseTree(DirectorySearch& search, std::string path);
+DirStats summariseTree(DirectorySearch &search, std::string path);
 
 // Whether a name matches a search pattern of the Windows kind: "*" any run of characters, "?" one
 // character, and "*.*" every name, with or without a dot.
-bool matchesPattern(const std::string& name, const std::string& pattern);
+bool matchesPattern(const std::string &name, const std::string &pattern);
 
 } // namespace dravex

@@ -16,4 +16,15 @@ std::string trimBlanks(const std::string &text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+std::string firstCharacters(const std::string &text, size_t count) {
+    size_t end = 0;
+    for (size_t characters = 0; end < text.size() && characters < count; ++characters) {
+        ++end;
+        // Continuation bytes belong to the character before them.
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+    }
+    return text.substr(0, end);
+}
+
 } // namespace dravex

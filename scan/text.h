@@ -10,4 +10,7 @@ std::string &StripAtNul(std::string &text);
 // The text without leading and trailing blanks (only the blank character, as the window system trims).
 std::string trimBlanks(const std::string &text);
 
+// The first count characters of a UTF-8 text (the whole text when it is shorter).
+std::string firstCharacters(const std::string &text, size_t count);
+
 } // namespace dravex

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
 namespace dravex {
@@ -104,6 +106,96 @@ std::optional<long> SimBench::Shell(const std::string &commandLine, int windowSt
 
 void SimBench::setListener(std::function<void()> listener) {
     m_listener = std::move(listener);
+}
+
+std::optional<std::filesystem::path> SimBench::realPath(const std::string &path) {
+    std::string rest = path;
+    std::filesystem::path base;
+    if (path.size() >= 2 && path[1] == ':') {
+        const SimDrive *found = drive(path[0]);
+        if (!found || !found->mediumPresent)
+            return std::nullopt;
+        base = folderOf(path[0]);
+        rest = path.substr(2);
+    }
+    for (char &c : rest)
+        if (c == '\\')
+            c = '/';
+    while (!rest.empty() && rest.front() == '/' && !base.empty())
+        rest.erase(0, 1);
+    if (base.empty())
+        return rest.empty() ? std::nullopt : std::optional<std::filesystem::path>(rest);
+    return base / rest;
+}
+
+bool SimBench::mayWrite(const std::string &path) {
+    if (m_failNextWrite) {
+        m_failNextWrite = false;
+        return false;
+    }
+    const SimDrive *found = path.size() >= 2 && path[1] == ':' ? drive(path[0]) : nullptr;
+    return !(found && found->locked);
+}
+
+std::optional<FolderListing> SimBench::listFolder(const std::string &folderPath) {
+    if (m_beforeListing)
+        m_beforeListing(folderPath);
+    const auto folder = realPath(folderPath);
+    std::error_code error;
+    if (!folder || !std::filesystem::is_directory(*folder, error))
+        return std::nullopt;
+    FolderListing listing;
+    listing.identity = std::filesystem::canonical(*folder, error).string();
+    for (std::filesystem::directory_iterator it(*folder, error), end; !error && it != end;
+         it.increment(error)) {
+        FolderEntry entry;
+        entry.name = it->path().filename().string();
+        // Links are followed; an entry that cannot be read is a file of size 0.
+        const auto status = std::filesystem::status(it->path(), error);
+        entry.isDirectory = !error && std::filesystem::is_directory(status);
+        if (!error && std::filesystem::is_regular_file(status)) {
+            const auto size = std::filesystem::file_size(it->path(), error);
+            entry.size = error ? 0 : size;
+        }
+        error.clear();
+        listing.entries.push_back(entry);
+    }
+    return listing;
+}
+
+bool SimBench::fileExists(const std::string &path) {
+    const auto real = realPath(path);
+    std::error_code error;
+    return real && std::filesystem::is_regular_file(*real, error);
+}
+
+bool SimBench::createEmptyFile(const std::string &path) {
+    return replaceFile(path, std::string());
+}
+
+bool SimBench::deleteFile(const std::string &path) {
+    const auto real = realPath(path);
+    std::error_code error;
+    return real && mayWrite(path) && std::filesystem::remove(*real, error);
+}
+
+std::optional<std::string> SimBench::readFile(const std::string &path) {
+    const auto real = realPath(path);
+    if (!real)
+        return std::nullopt;
+    std::ifstream in(*real, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool SimBench::replaceFile(const std::string &path, const std::string &bytes) {
+    const auto real = realPath(path);
+    if (!real || !mayWrite(path))
+        return false;
+    std::ofstream out(*real, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out.flush());
 }
 
 } // namespace dravex

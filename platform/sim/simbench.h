@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/devicechangesource.h"
+#include "platform/directorysearch.h"
+#include "platform/fileservice.h"
 #include "platform/launcher.h"
 #include "platform/volumeservices.h"
 
@@ -36,8 +38,14 @@ struct SimLaunch {
 };
 
 // The simulated bench: drives declared by the test, each with a real temporary folder for its files,
-// a launcher that records instead of starting, and device changes fired on demand.
-class SimBench : public VolumeServices, public Launcher, public DeviceChangeSource {
+// a launcher that records instead of starting, and device changes fired on demand. Paths on a drive
+// ("H:\DOCS\") lead into the drive's folder; any other path is a folder of this machine with "\" as
+// separator. A locked drive refuses every write.
+class SimBench : public VolumeServices,
+                 public Launcher,
+                 public DeviceChangeSource,
+                 public DirectorySearch,
+                 public FileService {
 public:
     SimBench();
     ~SimBench() override;
@@ -59,6 +67,14 @@ public:
     // Makes every later Shell call fail, as a missing program would.
     void setLaunchFails(bool fails) { m_launchFails = fails; }
 
+    // Makes the next write through the file service fail, as a full or failing disk would.
+    void failNextWrite() { m_failNextWrite = true; }
+    // Runs before every folder listing, with the folder's path: lets a test pull a stick or remove a
+    // folder in the middle of a walk.
+    void setBeforeListing(std::function<void(const std::string &)> hook) {
+        m_beforeListing = std::move(hook);
+    }
+
     // How often each service was called, so tests can tell what a step asked of the machine.
     int volumeQueries() const { return m_volumeQueries; }
     int driveListRefreshes() const { return m_driveListRefreshes; }
@@ -70,15 +86,27 @@ public:
     bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
     std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
     void setListener(std::function<void()> listener) override;
+    std::optional<FolderListing> listFolder(const std::string &folderPath) override;
+    bool fileExists(const std::string &path) override;
+    bool createEmptyFile(const std::string &path) override;
+    bool deleteFile(const std::string &path) override;
+    std::optional<std::string> readFile(const std::string &path) override;
+    bool replaceFile(const std::string &path, const std::string &bytes) override;
 
 private:
     SimDrive *driveAtRoot(const std::string &rootPath);
+    // Where a path lies in the real file system; nothing for a drive that is absent or has no medium.
+    std::optional<std::filesystem::path> realPath(const std::string &path);
+    // Whether a write may go ahead: not on a locked drive, and not the write set to fail.
+    bool mayWrite(const std::string &path);
 
     std::filesystem::path m_root;
     std::map<char, SimDrive> m_drives;
     std::vector<SimLaunch> m_launches;
     std::function<void()> m_listener;
+    std::function<void(const std::string &)> m_beforeListing;
     bool m_launchFails = false;
+    bool m_failNextWrite = false;
     long m_nextProcessId = 1000;
     int m_volumeQueries = 0;
     int m_driveListRefreshes = 0;

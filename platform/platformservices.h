@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/codepage.h"
+#include "platform/devicechangesource.h"
+#include "platform/directorysearch.h"
+#include "platform/fileservice.h"
+#include "platform/volumeservices.h"
+
+#include <string>
+
+namespace dravex {
+
+// Everything the windows and the logic ask of the machine, handed in once at start-up.
+struct PlatformServices {
+    VolumeServices &volumes;
+    DirectorySearch &directories;
+    FileService &files;
+    CodePage &codePage;
+    DeviceChangeSource &deviceChanges;
+    // The folder that holds the program, with "\" as separator where the logic appends to it.
+    std::string programDirectory;
+};
+
+} // namespace dravex

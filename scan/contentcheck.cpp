@@ -1,0 +1,43 @@
+#include "scan/contentcheck.h"
+
+#include "scan/dirstats.h"
+
+namespace dravex {
+
+namespace {
+
+constexpr const char *kSame = "OK";
+constexpr const char *kDifferent = "NG";
+constexpr const char *kHoldsFiles = "盘内有文件。";
+
+} // namespace
+
+ContentCheck::ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow,
+                           ConfigDialog &dialog)
+    : m_search(search), m_table(table), m_mainWindow(mainWindow), m_dialog(dialog) {}
+
+void ContentCheck::CheckSlotContents(int row) {
+    DriveSlot &slot = m_table.slots.at(static_cast<size_t>(row));
+    slot.contents = FormatDirStats(summariseTree(m_search, slot.letter + ":"));
+    slot.checkResult = slot.contents == m_dialog.referenceSummary() ? kSame : kDifferent;
+}
+
+void ContentCheck::Check1Click() {
+    m_mainWindow.setMousePointer(kPointerHourglass);
+    for (size_t i = 0; i < m_table.slots.size(); ++i) {
+        DriveSlot &slot = m_table.slots[i];
+        if (slot.capacity.empty())
+            continue;
+        if (m_mainWindow.check1 == kChecked) {
+            CheckSlotContents(static_cast<int>(i));
+            m_mainWindow.panel(1) = slot.letter + kHoldsFiles;
+        } else {
+            slot.contents.clear();
+            slot.checkResult.clear();
+            m_mainWindow.panel(1).clear();
+        }
+    }
+    m_mainWindow.setMousePointer(kPointerDefault);
+}
+
+} // namespace dravex
