@@ -29,7 +29,7 @@ public:
     // Every entry of the folder, hidden ones included, "." and ".." left out, in no particular order.
     // Links are followed: a link to a file has its target's size, a link to a folder is a folder. An
     // entry whose attributes cannot be read is a file of size 0. Nothing when the folder cannot be listed.
-    virtual std::optional<FolderListing> listFolder(const std::string& folderPath) = 0;
+    virtual std::optional<FolderListing> listFolder(const std::string &folderPath) = 0;
 };
 
 } // namespace dravex
