@@ -51,12 +51,6 @@ std::optional<std::string> findTerminal() {
     return findOnPath("xterm");
 }
 
-bool startsWithDriveRoot(const std::string &path) {
-    const char letter = path.empty() ? '\0' : path[0];
-    return path.size() >= 3 && ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) &&
-           path[1] == ':' && path[2] == '\\';
-}
-
 } // namespace
 
 LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath)
@@ -65,16 +59,12 @@ LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath)
 std::optional<std::string> LinuxLauncher::locate(const std::string &program) const {
     if (program.empty())
         return std::nullopt;
-    if (startsWithDriveRoot(program))
+    if (program.find_first_of("\\/") != std::string::npos)
         return m_nativePath ? m_nativePath(program) : std::nullopt;
-    std::string path = program;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    if (path.find('/') != std::string::npos)
-        return path;
-    const std::string inToolDirectory = m_toolDirectory + "/" + path;
+    const std::string inToolDirectory = m_toolDirectory + "/" + program;
     if (isFile(inToolDirectory))
         return inToolDirectory;
-    return findOnPath(path);
+    return findOnPath(program);
 }
 
 std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {

@@ -9,8 +9,9 @@
 namespace dravex {
 
 // Starts programs from Windows-style command lines: split by the Windows rules and executed directly,
-// never through a shell. The program path uses "\" as its folder separator; a path on a drive ("H:\x")
-// goes through the drive mapping, and a bare name is looked for in the tool's own folder, then on PATH.
+// never through a shell. A program given with a folder ("H:\x", "/opt/dravex\x") lies where the native
+// path function says (LinuxVolumeServices::nativePath in the tool); a bare name is looked for in the
+// tool's own folder, then on PATH.
 //
 // Window styles: 0 runs detached with no terminal; 1 runs in a terminal window when there is a display
 // and a terminal program, otherwise as 0; 3 runs an executable as 0 and opens any other file with

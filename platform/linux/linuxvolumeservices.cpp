@@ -4,6 +4,7 @@
 #include "platform/linux/mountinfo.h"
 #include "platform/linux/udisks2mounter.h"
 
+#include <algorithm>
 #include <sys/statvfs.h>
 #include <vector>
 
@@ -152,6 +153,11 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
 }
 
 std::optional<std::string> LinuxVolumeServices::nativePath(const std::string &windowsPath) {
+    if (!windowsPath.empty() && windowsPath.front() == '/') {
+        std::string native = windowsPath;
+        std::replace(native.begin(), native.end(), '\\', '/');
+        return native;
+    }
     const MappedVolume *volume = volumeAt(windowsPath);
     if (!volume || !fileSystemRecord(*volume))
         return std::nullopt;

@@ -26,8 +26,10 @@ public:
                              ByteCount &totalBytes, ByteCount &totalFreeBytes) override;
     bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
 
-    // Where a Windows path on a mapped drive ("H:\", "H:\a\b") lies on this machine, mounting the volume
-    // if needed; nothing for any other path. Like Windows, ".." never leads above the drive's root.
+    // Where a path of the logic lies on this machine; every Linux service maps its paths here. A path on a
+    // mapped drive ("H:\", "H:\a\b") lies below the volume's mount point, which is mounted first if
+    // needed; like Windows, ".." never leads above the drive's root. An absolute path of this machine
+    // ("/home/op/cust\DOCS\") keeps its place with "\" read as "/". Nothing for any other path.
     std::optional<std::string> nativePath(const std::string &windowsPath);
 
     const DriveMap &driveMap();

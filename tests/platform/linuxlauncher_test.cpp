@@ -1,8 +1,10 @@
 #include "platform/linux/linuxlauncher.h"
 
+#include "fixtures.h"
+#include "platform/linux/linuxvolumeservices.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -39,6 +41,10 @@ protected:
         fs::remove_all(m_folder);
         fs::create_directories(m_folder / "tool");
         fs::create_directories(m_folder / "bin");
+        // Drive F lies in a copy of the fixture tree, so programs can be put on the stick.
+        fs::copy(sysroot("hub-two-sticks"), m_folder / "root",
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        m_volumes.emplace((m_folder / "root").string(), m_mounter);
         m_output = m_folder / "probe-output";
         ::setenv("DRAVEX_PROBE_OUTPUT", m_output.c_str(), 1);
         ::setenv("PATH", (m_folder / "bin").c_str(), 1);
@@ -94,19 +100,16 @@ protected:
         return report;
     }
 
+    std::string stick() const { return (m_folder / "root/media/op/PORT 2").string(); }
+
     LinuxLauncher launcher() {
-        const std::string folder = tool();
-        return LinuxLauncher(folder, [folder](const std::string &windowsPath) -> std::optional<std::string> {
-            if (windowsPath.rfind("H:\\", 0) != 0)
-                return std::nullopt;
-            std::string rest = windowsPath.substr(3);
-            std::replace(rest.begin(), rest.end(), '\\', '/');
-            return folder + "/" + rest;
-        });
+        return LinuxLauncher(tool(), [this](const std::string &path) { return m_volumes->nativePath(path); });
     }
 
     fs::path m_folder;
     fs::path m_output;
+    FakeMounter m_mounter;
+    std::optional<LinuxVolumeServices> m_volumes;
 
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> m_savedEnvironment;
@@ -158,19 +161,23 @@ TEST_F(LinuxLauncherTest, FindsProgramsInTheToolFolderBeforePath) {
 
 TEST_F(LinuxLauncherTest, ProgramPaths) {
     const std::string probe = installProbe("tool/RemoveDrive.exe");
+    const std::string onStick = installProbe("root/media/op/PORT 2/RemoveDrive.exe");
     const struct {
         std::string commandLine;
+        std::string exe;
         const char *why;
     } cases[] = {
-        {tool() + "\\RemoveDrive.exe H", "tool folder joined with a backslash"},
-        {"\"" + tool() + "\\RemoveDrive.exe\" H", "quoted"},
-        {"H:\\RemoveDrive.exe H", "on a drive"},
+        {tool() + "\\RemoveDrive.exe H", probe, "tool folder joined with a backslash"},
+        {"\"" + tool() + "\\RemoveDrive.exe\" H", probe, "quoted"},
+        {(m_folder / "tool/RemoveDrive.exe").string() + " H", probe, "plain Linux path"},
+        {"F:\\RemoveDrive.exe H", onStick, "on a drive"},
+        {"f:\\.\\RemoveDrive.exe H", onStick, "on a drive, lower-case letter and a dot folder"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.why);
         ASSERT_TRUE(launcher().Shell(c.commandLine, kWindowHidden));
         const ProbeReport report = waitForReport();
-        EXPECT_EQ(report.exe, probe);
+        EXPECT_EQ(report.exe, c.exe);
         EXPECT_EQ(report.arguments, std::vector<std::string>{"H"});
     }
 }
@@ -178,6 +185,8 @@ TEST_F(LinuxLauncherTest, ProgramPaths) {
 TEST_F(LinuxLauncherTest, ProgramsThatCannotStart) {
     std::ofstream(m_folder / "tool" / "notes.txt") << "not a program\n";
     fs::permissions(m_folder / "tool" / "notes.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(m_folder / "tool" / "sub");
+    installProbe("tool/sub/probe");
     const struct {
         std::string commandLine;
         int windowStyle;
@@ -188,6 +197,7 @@ TEST_F(LinuxLauncherTest, ProgramsThatCannotStart) {
         {"dravex-no-such-program x", kWindowHidden, "not in the tool folder nor on PATH"},
         {tool() + "\\missing.exe", kWindowHidden, "missing path"},
         {"K:\\probe", kWindowHidden, "drive that maps nowhere"},
+        {"sub\\probe", kWindowHidden, "relative path, even one that exists below the tool folder"},
         {"notes.txt", kWindowHidden, "not executable: exec fails"},
         {"notes.txt", kWindowMaximizedFocus, "a document, but no xdg-open on PATH"},
     };

@@ -214,10 +214,16 @@ TEST(LinuxVolumeServices, NativePaths) {
         {"F:\\a/b", stick + "/a/b"},
         {"F:\\.\\a\\..\\b", stick + "/b"},
         {"F:\\..\\..\\etc\\passwd", stick + "/etc/passwd"},
+        // Folders of this machine, as the operator chose them or the tool's own folder gives them.
+        {"/home/op/cust\\DOCS\\", "/home/op/cust/DOCS/"},
+        {"/opt/dravex\\Volnum.txt", "/opt/dravex/Volnum.txt"},
+        {"/", "/"},
         {"F:", std::nullopt},
         {"F:a", std::nullopt},
         {"H:\\a", std::nullopt},
         {"\\a", std::nullopt},
+        {"a\\b", std::nullopt},
+        {"cust/DOCS", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto &c : cases)
