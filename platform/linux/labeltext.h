@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,5 +12,8 @@ namespace dravex {
 std::optional<std::string> labelToUtf8(std::string_view bytes);
 
 bool isValidUtf8(std::string_view bytes);
+
+// The length of the UTF-8 character that bytes start with; 0 when they do not start with one.
+size_t utf8CharacterLength(std::string_view bytes);
 
 } // namespace dravex
