@@ -2,8 +2,12 @@
 
 #include "platform/linux/mounter.h"
 
+#include <gtest/gtest.h>
+
+#include <filesystem>
 #include <map>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace dravex {
@@ -26,6 +30,30 @@ public:
 
     std::map<std::string, std::string> answers;
     std::vector<std::string> calls;
+};
+
+// A fresh folder of its own for the running test, removed with everything in it at the end.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_path =
+            std::filesystem::weakly_canonical(std::filesystem::path(::testing::TempDir())) /
+            ("dravex-" + std::to_string(::getpid()) + "-" + test->test_suite_name() + "-" + test->name());
+        std::filesystem::remove_all(m_path);
+        std::filesystem::create_directories(m_path);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TemporaryFolder(const TemporaryFolder &) = delete;
+    TemporaryFolder &operator=(const TemporaryFolder &) = delete;
+
+    const std::filesystem::path &path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
 };
 
 } // namespace dravex

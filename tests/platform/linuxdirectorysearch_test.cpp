@@ -1,0 +1,241 @@
+#include "platform/linux/linuxdirectorysearch.h"
+
+#include "fixtures.h"
+#include "scan/dirstats.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <sys/stat.h>
+#include <tuple>
+
+namespace dravex {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file of the given apparent size; sparse, so a large one costs no disk space.
+void makeFile(const fs::path &path, uint64_t size) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).close();
+    fs::resize_file(path, size);
+}
+
+std::string identityOf(const fs::path &folder) {
+    struct stat status {};
+    EXPECT_EQ(::stat(folder.c_str(), &status), 0) << folder;
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
+class LinuxDirectorySearchTest : public ::testing::Test {
+protected:
+    // Drive G of the fixture is a stick holding README.TXT and sub\README.TXT, 15 bytes each.
+    LinuxDirectorySearchTest() : m_volumes(sysroot("hub-two-sticks"), m_mounter), m_search(m_volumes) {}
+
+    std::string summary(const std::string &path) { return FormatDirStats(summariseTree(m_search, path)); }
+
+    TemporaryFolder m_folder;
+    FakeMounter m_mounter;
+    LinuxVolumeServices m_volumes;
+    LinuxDirectorySearch m_search;
+};
+
+TEST_F(LinuxDirectorySearchTest, Trees) {
+    const struct {
+        const char *name;
+        std::function<void(const fs::path &tree, const fs::path &outside)> build;
+        const char *summary;
+    } cases[] = {
+        {"example tree",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / "A.TXT", 50);
+             makeFile(tree / "DOCS/B.DOC", 100);
+             makeFile(tree / "DOCS/C.DOC", 200);
+         },
+         "文件:3;目录:1;大小:350字节"},
+        {"empty tree", [](const fs::path &, const fs::path &) {}, "文件:0;目录:0;大小:0字节"},
+        {"two empty subfolders",
+         [](const fs::path &tree, const fs::path &) {
+             fs::create_directory(tree / "E1");
+             fs::create_directory(tree / "E2");
+         },
+         "文件:0;目录:2;大小:0字节"},
+        {"hidden files and folders",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / ".hidden", 10);
+             makeFile(tree / ".cache/.x", 5);
+             makeFile(tree / ".cache/y", 1);
+         },
+         "文件:3;目录:1;大小:16字节"},
+        {"names without a dot, with blanks, in Chinese",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / "README", 7);
+             makeFile(tree / "数据/说明", 9);
+             makeFile(tree / "a b", 1);
+         },
+         "文件:3;目录:1;大小:17字节"},
+        {"3 GiB sparse file",
+         [](const fs::path &tree, const fs::path &) { makeFile(tree / "BIG.IMG", 3221225472); },
+         "文件:1;目录:0;大小:3,221,225,472字节"},
+        {"link to a file has the target's size",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / "real/data.bin", 1000);
+             fs::create_symlink("real/data.bin", tree / "alias");
+         },
+         "文件:2;目录:1;大小:2,000字节"},
+        {"dangling link is an empty file",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / "a.txt", 5);
+             fs::create_symlink("nowhere", tree / "gone");
+         },
+         "文件:2;目录:0;大小:5字节"},
+        {"links to an ancestor and to itself are folders never entered",
+         [](const fs::path &tree, const fs::path &) {
+             makeFile(tree / "sub/x", 3);
+             fs::create_directory_symlink("..", tree / "sub/up");
+             fs::create_directory_symlink(".", tree / "sub/self");
+         },
+         "文件:1;目录:3;大小:3字节"},
+        {"link to a folder outside the tree is walked",
+         [](const fs::path &tree, const fs::path &outside) {
+             makeFile(outside / "o.bin", 40);
+             fs::create_directory_symlink(outside, tree / "ext");
+         },
+         "文件:1;目录:1;大小:40字节"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path tree = m_folder.path() / "tree";
+        const fs::path outside = m_folder.path() / "outside";
+        fs::create_directories(tree);
+        fs::create_directories(outside);
+        c.build(tree, outside);
+        EXPECT_EQ(summary(tree.string()), c.summary);
+        fs::remove_all(tree);
+        fs::remove_all(outside);
+    }
+}
+
+TEST_F(LinuxDirectorySearchTest, CountsPastWhatSixteenBitsHold) {
+    const fs::path tree = m_folder.path() / "many";
+    fs::create_directories(tree);
+    for (int i = 0; i < 33000; ++i)
+        std::ofstream(tree / ("F" + std::to_string(i)));
+    makeFile(tree / "sub/last", 1);
+    EXPECT_EQ(summary(tree.string()), "文件:33001;目录:1;大小:1字节");
+}
+
+// Removes a folder just before the walk lists it, as a stick pulled or a peer deleting would.
+class VanishingFolder : public DirectorySearch {
+public:
+    VanishingFolder(DirectorySearch &search, std::string victimPath, fs::path victim)
+        : m_search(search), m_victimPath(std::move(victimPath)), m_victim(std::move(victim)) {}
+
+    std::optional<FolderListing> listFolder(const std::string &folderPath) override {
+        if (folderPath == m_victimPath)
+            removed = fs::remove_all(m_victim) > 0;
+        return m_search.listFolder(folderPath);
+    }
+
+    bool removed = false;
+
+private:
+    DirectorySearch &m_search;
+    std::string m_victimPath;
+    fs::path m_victim;
+};
+
+TEST_F(LinuxDirectorySearchTest, FolderRemovedDuringTheWalkContributesNothing) {
+    const fs::path tree = m_folder.path() / "tree";
+    makeFile(tree / "A.TXT", 50);
+    makeFile(tree / "GONE/X", 100);
+    makeFile(tree / "GONE/SUB/Y", 7);
+    VanishingFolder search(m_search, tree.string() + "\\GONE\\", tree / "GONE");
+    // Counted as a folder when its parent was listed, empty by the time it is listed itself.
+    EXPECT_EQ(FormatDirStats(summariseTree(search, tree.string())), "文件:1;目录:1;大小:50字节");
+    EXPECT_TRUE(search.removed);
+}
+
+TEST_F(LinuxDirectorySearchTest, Roots) {
+    makeFile(m_folder.path() / "file.txt", 4);
+    const std::string folder = m_folder.path().string();
+    const struct {
+        std::string root;
+        const char *summary;
+    } cases[] = {
+        {"G:", "文件:2;目录:1;大小:30字节"},
+        {"G:\\", "文件:2;目录:1;大小:30字节"},
+        {"g:\\", "文件:2;目录:1;大小:30字节"},
+        {"G:\\sub", "文件:1;目录:0;大小:15字节"},
+        {"G:\\sub\\", "文件:1;目录:0;大小:15字节"},
+        {folder + "\\", "文件:1;目录:0;大小:4字节"},
+        {"H:\\", "文件:0;目录:0;大小:0字节"},
+        {"G:\\missing", "文件:0;目录:0;大小:0字节"},
+        {folder + "\\missing\\", "文件:0;目录:0;大小:0字节"},
+        {folder + "\\file.txt", "文件:0;目录:0;大小:0字节"},
+        {"tree", "文件:0;目录:0;大小:0字节"},
+        {"", "文件:0;目录:0;大小:0字节"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(summary(c.root), c.summary) << c.root;
+}
+
+using Entry = std::tuple<std::string, uint64_t, bool>;
+
+std::vector<Entry> sortedEntries(const FolderListing &listing) {
+    std::vector<Entry> entries;
+    for (const FolderEntry &entry : listing.entries)
+        entries.emplace_back(entry.name, entry.size, entry.isDirectory);
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST_F(LinuxDirectorySearchTest, ListsEachEntryOnceWithLinksFollowed) {
+    const fs::path folder = m_folder.path() / "list";
+    makeFile(folder / "a.txt", 3);
+    makeFile(folder / ".h", 0);
+    makeFile(folder / "sub/inner", 9);
+    makeFile(folder / "数据", 2);
+    fs::create_symlink("a.txt", folder / "link-file");
+    fs::create_directory_symlink("sub", folder / "link-dir");
+    fs::create_symlink("nowhere", folder / "dangling");
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+
+    const auto listing = m_search.listFolder(folder.string() + "\\");
+    ASSERT_TRUE(listing);
+    const std::vector<Entry> expected = {
+        {".h", 0, false},        {"a.txt", 3, false}, {"dangling", 0, false}, {"link-dir", 0, true},
+        {"link-file", 3, false}, {"pipe", 0, false},  {"sub", 0, true},       {"数据", 2, false},
+    };
+    EXPECT_EQ(sortedEntries(*listing), expected);
+    EXPECT_EQ(listing->identity, identityOf(folder));
+
+    // The same folder reached through a link is the same folder.
+    const auto throughLink = m_search.listFolder(folder.string() + "\\link-dir\\");
+    ASSERT_TRUE(throughLink);
+    EXPECT_EQ(throughLink->identity, identityOf(folder / "sub"));
+    EXPECT_NE(throughLink->identity, listing->identity);
+    const std::vector<Entry> inner = {{"inner", 9, false}};
+    EXPECT_EQ(sortedEntries(*throughLink), inner);
+}
+
+TEST_F(LinuxDirectorySearchTest, FoldersThatCannotBeListed) {
+    const fs::path folder = m_folder.path();
+    makeFile(folder / "file.txt", 1);
+    fs::create_symlink("nowhere", folder / "dangling");
+    const std::string cases[] = {
+        folder.string() + "\\missing\\",
+        folder.string() + "\\file.txt\\",
+        folder.string() + "\\dangling\\",
+        "H:\\",
+        "relative\\folder\\",
+        "",
+    };
+    for (const std::string &path : cases)
+        EXPECT_FALSE(m_search.listFolder(path)) << path;
+}
+
+} // namespace
+} // namespace dravex
