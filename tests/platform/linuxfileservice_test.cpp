@@ -1,0 +1,189 @@
+#include "platform/linux/linuxfileservice.h"
+
+#include "fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+
+namespace dravex {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeBytes(const fs::path &path, const std::string &bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readBytes(const fs::path &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> namesIn(const fs::path &folder) {
+    std::vector<std::string> names;
+    for (const auto &entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class LinuxFileServiceTest : public ::testing::Test {
+protected:
+    // Drive F lies in a copy of the fixture tree, so the tests can write on the stick.
+    LinuxFileServiceTest()
+        : m_root(copyFixture(m_folder.path() / "root")), m_volumes(m_root.string(), m_mounter),
+          m_files(m_volumes) {
+        fs::create_directories(folder());
+    }
+
+    static fs::path copyFixture(const fs::path &to) {
+        fs::copy(sysroot("hub-two-sticks"), to,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        return to;
+    }
+
+    // A folder of this machine, and the same folder in the logic's spelling.
+    fs::path folder() const { return m_folder.path() / "work"; }
+    std::string logicPath(const std::string &name) const { return folder().string() + "\\" + name; }
+
+    TemporaryFolder m_folder;
+    fs::path m_root;
+    FakeMounter m_mounter;
+    LinuxVolumeServices m_volumes;
+    LinuxFileService m_files;
+};
+
+TEST_F(LinuxFileServiceTest, CreateOverwriteAndDeleteEmptyFiles) {
+    const struct {
+        std::string path;
+        fs::path native;
+    } cases[] = {
+        {logicPath("tavrin.bin"), folder() / "tavrin.bin"},
+        {"F:\\tavrin.bin", m_root / "media/op/PORT 2/tavrin.bin"},
+        {"f:\\.\\tavrin.bin", m_root / "media/op/PORT 2/tavrin.bin"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_FALSE(m_files.fileExists(c.path));
+        ASSERT_TRUE(m_files.createEmptyFile(c.path));
+        EXPECT_TRUE(m_files.fileExists(c.path));
+        EXPECT_EQ(fs::file_size(c.native), 0u);
+
+        writeBytes(c.native, "left over");
+        ASSERT_TRUE(m_files.createEmptyFile(c.path));
+        EXPECT_EQ(fs::file_size(c.native), 0u);
+
+        EXPECT_TRUE(m_files.deleteFile(c.path));
+        EXPECT_FALSE(fs::exists(c.native));
+        EXPECT_FALSE(m_files.fileExists(c.path));
+        EXPECT_FALSE(m_files.deleteFile(c.path));
+    }
+}
+
+TEST_F(LinuxFileServiceTest, PathsNothingCanBeDoneWith) {
+    fs::create_directories(folder() / "sub");
+    const struct {
+        std::string path;
+        const char *why;
+    } cases[] = {
+        {logicPath("missing\\x.bin"), "folder missing"},
+        {logicPath("sub"), "a folder"},
+        {"/proc\\dravex-test.bin", "a file system nobody may create files in"},
+        {"Q:\\x.bin", "drive that maps nowhere"},
+        {"x.bin", "relative path"},
+        {"", "empty path"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_FALSE(m_files.fileExists(c.path));
+        EXPECT_FALSE(m_files.createEmptyFile(c.path));
+        EXPECT_FALSE(m_files.deleteFile(c.path));
+        EXPECT_FALSE(m_files.readFile(c.path));
+        EXPECT_FALSE(m_files.replaceFile(c.path, "new"));
+    }
+    EXPECT_TRUE(fs::is_directory(folder() / "sub"));
+    EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"sub"});
+}
+
+TEST_F(LinuxFileServiceTest, WhatCountsAsAFile) {
+    writeBytes(folder() / "file", "x");
+    fs::create_directories(folder() / "dir");
+    fs::create_symlink("file", folder() / "link-file");
+    fs::create_symlink("dir", folder() / "link-dir");
+    fs::create_symlink("nowhere", folder() / "dangling");
+    const struct {
+        const char *name;
+        bool exists;
+    } cases[] = {
+        {"file", true},      {"link-file", true}, {"dir", false},
+        {"link-dir", false}, {"dangling", false}, {"missing", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(m_files.fileExists(logicPath(c.name)), c.exists) << c.name;
+}
+
+TEST_F(LinuxFileServiceTest, ReadsWholeFilesUpToTheLimit) {
+    const std::string bytes = std::string("Volnum=\xCA\xFD\0\xFF\r\n", 12);
+    writeBytes(folder() / "Volnum.txt", bytes);
+    writeBytes(folder() / "empty.txt", "");
+    fs::create_symlink("Volnum.txt", folder() / "link.txt");
+    EXPECT_EQ(m_files.readFile(logicPath("Volnum.txt")), bytes);
+    EXPECT_EQ(m_files.readFile(logicPath("link.txt")), bytes);
+    EXPECT_EQ(m_files.readFile(logicPath("empty.txt")), std::string());
+
+    // Sparse, so neither costs disk space.
+    std::ofstream(folder() / "limit.bin").close();
+    fs::resize_file(folder() / "limit.bin", LinuxFileService::kMaximumReadSize);
+    const auto atLimit = m_files.readFile(logicPath("limit.bin"));
+    ASSERT_TRUE(atLimit);
+    EXPECT_EQ(atLimit->size(), LinuxFileService::kMaximumReadSize);
+    fs::resize_file(folder() / "limit.bin", LinuxFileService::kMaximumReadSize + 1);
+    EXPECT_FALSE(m_files.readFile(logicPath("limit.bin")));
+}
+
+TEST_F(LinuxFileServiceTest, ReplacesContentLeavingNothingElseBehind) {
+    const std::string big(100000, 'b');
+    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), "first"));
+    EXPECT_EQ(readBytes(folder() / "Set.ini"), "first");
+    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), big));
+    EXPECT_EQ(readBytes(folder() / "Set.ini"), big);
+    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), ""));
+    EXPECT_EQ(readBytes(folder() / "Set.ini"), "");
+    ASSERT_TRUE(m_files.replaceFile("F:\\Set.ini", "on the stick"));
+    EXPECT_EQ(readBytes(m_root / "media/op/PORT 2/Set.ini"), "on the stick");
+    EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"Set.ini"});
+}
+
+TEST_F(LinuxFileServiceTest, FailedReplaceKeepsTheOldFile) {
+    writeBytes(folder() / "Set.ini", "old content");
+    fs::create_directories(folder() / "Target");
+    writeBytes(folder() / "Target/inside", "kept");
+
+    // A write that stops part-way, as on a full stick: the process may not write files past 1 KiB.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool replaced = m_files.replaceFile(logicPath("Set.ini"), std::string(4096, 'n'));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(readBytes(folder() / "Set.ini"), "old content");
+
+    // A folder cannot be replaced by a file.
+    EXPECT_FALSE(m_files.replaceFile(logicPath("Target"), "new"));
+    EXPECT_EQ(readBytes(folder() / "Target/inside"), "kept");
+    EXPECT_EQ(namesIn(folder() / "Target"), std::vector<std::string>{"inside"});
+
+    EXPECT_EQ(namesIn(folder()), (std::vector<std::string>{"Set.ini", "Target"}));
+}
+
+} // namespace
+} // namespace dravex
