@@ -1,5 +1,6 @@
 // How long one drive scan takes with ten sticks: over the Linux services reading the ten-stick fixture
 // tree, over the simulated bench, and, for scale, how long lsblk takes to list the same tree.
+#include "bench/programoutput.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/sim/simbench.h"
 #include "scan/drivescan.h"
@@ -9,13 +10,8 @@
 #include <cstdio>
 #include <functional>
 #include <numeric>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char **environ;
 
 namespace {
 
@@ -46,34 +42,6 @@ Figures measure(const std::function<void()> &run) {
     std::sort(times.begin(), times.end());
     const double median = (times[times.size() / 2] + times[(times.size() - 1) / 2]) / 2;
     return {std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size()), median};
-}
-
-// Runs lsblk on the tree without a shell and returns what it printed; nothing when it failed.
-std::optional<std::string> runLsblk(const std::string &tree) {
-    int output[2];
-    if (::pipe(output) != 0)
-        return std::nullopt;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    posix_spawn_file_actions_addclose(&actions, output[1]);
-    std::string program = "lsblk", option = "--sysroot", folder = tree;
-    char *argv[] = {program.data(), option.data(), folder.data(), nullptr};
-    pid_t pid = 0;
-    const int spawned = ::posix_spawnp(&pid, "lsblk", &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(output[1]);
-    std::string text;
-    char buffer[4096];
-    ssize_t count = 0;
-    while (spawned == 0 && (count = ::read(output[0], buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<size_t>(count));
-    ::close(output[0]);
-    int status = 0;
-    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
 }
 
 bool scanFilledAllRows(const DriveTable &table) {
@@ -123,7 +91,7 @@ int main() {
         return 1;
     }
 
-    const auto listing = runLsblk(tree);
+    const auto listing = programOutput({"lsblk", "--sysroot", tree});
     if (!listing) {
         std::fprintf(stderr, "lsblk --sysroot %s failed\n", tree.c_str());
         return 1;
@@ -137,6 +105,8 @@ int main() {
 
     print("DriveScan::chus, LinuxVolumeServices", measure([&] { linuxScan.chus(); }));
     print("DriveScan::chus, SimBench", measure([&] { simScan.chus(); }));
-    print("lsblk --sysroot (spawn, list, wait)", measure([&] { runLsblk(tree); }));
+    print("lsblk --sysroot (spawn, list, wait)", measure([&] {
+              programOutput({"lsblk", "--sysroot", tree});
+          }));
     return 0;
 }
