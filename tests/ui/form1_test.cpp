@@ -24,22 +24,6 @@
 namespace dravex {
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "ui_tests";
-        static char *argv[] = {name, nullptr};
-        m_app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { m_app.reset(); }
-
-private:
-    std::unique_ptr<QApplication> m_app;
-};
-
-[[maybe_unused]] const auto *const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
 // Stands in for the mail program, so a test never starts a real one.
 class UrlRecorder : public QObject {
     Q_OBJECT
