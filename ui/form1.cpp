@@ -1,7 +1,10 @@
 #include "ui/form1.h"
 
+#include "scan/locktest.h"
 #include "ui/clicklabel.h"
+#include "ui/designunits.h"
 #include "ui/form1texts.h"
+#include "ui/form5.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,18 +26,8 @@ namespace dravex {
 
 namespace {
 
+using namespace design;
 using namespace form1texts;
-
-// The layout is kept in twips, as it was designed; the screen has 15 of them to a pixel.
-constexpr int kTwipsPerPixel = 15;
-
-constexpr int px(int twips) {
-    return twips / kTwipsPerPixel;
-}
-
-QRect twipRect(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 constexpr int kClientWidth = 10890;
 constexpr int kClientHeight = 7500;
@@ -48,23 +41,6 @@ const QColor kNavy(0, 0, 128);
 const QColor kDarkNavy(0, 0, 64);
 const QColor kMaroon(128, 0, 0);
 const QColor kCellBackground(192, 255, 255);
-
-QString text(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
-
-QString text(const std::string &utf8) {
-    return QString::fromStdString(utf8);
-}
-
-// The design's Chinese family first; where it is missing, the stand-in we ship.
-QFont songFont(const char *family, qreal points, bool bold = false) {
-    QFont font;
-    font.setFamilies({text(family), text(kFontSongStandIn)});
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 void setTextColour(QWidget *widget, const QColor &colour) {
     QPalette palette = widget->palette();
@@ -138,10 +114,11 @@ QPixmap envelopeIcon() {
 
 } // namespace
 
-Form1::Form1(Variant variant, std::string contactAddress, VolumeServices &volumes,
-             DeviceChangeSource &deviceChanges, QWidget *parent)
-    : QWidget(parent), m_variant(variant), m_contactAddress(std::move(contactAddress)),
-      m_deviceChanges(deviceChanges), m_scan(volumes, m_table, m_state, variant) {
+Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &services, QWidget *parent)
+    : QWidget(parent), m_variant(variant), m_contactAddress(std::move(contactAddress)), m_services(services),
+      m_scan(services.volumes, m_table, m_state, variant), m_configDialog(m_state, services.directories),
+      m_settings(services.files, services.codePage, services.programDirectory, m_state, m_configDialog),
+      m_contentCheck(services.directories, m_table, m_state, m_configDialog) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(text(m_variant == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
     resize(px(kClientWidth), px(kClientHeight));
@@ -168,6 +145,9 @@ Form1::Form1(Variant variant, std::string contactAddress, VolumeServices &volume
     for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         child->setAttribute(Qt::WA_NoMousePropagation);
 
+    m_scanSteps.checkSlotContents = [this](int row) { m_contentCheck.CheckSlotContents(row); };
+    m_scan.setSteps(m_scanSteps);
+
     m_state.setPointerListener([this](int pointer) { showPointer(pointer); });
     refreshViews();
     m_check1->setFocus();
@@ -176,6 +156,17 @@ Form1::Form1(Variant variant, std::string contactAddress, VolumeServices &volume
 Form1::~Form1() {
     unhookDeviceChange();
     m_state.setPointerListener({});
+}
+
+void Form1::setOperator(Operator &person) {
+    m_operator = &person;
+    if (m_form5)
+        m_form5->setOperator(person);
+}
+
+void Form1::setIdentityLookup(std::function<UsbIdentity(const std::string &letter)> lookup) {
+    m_scanSteps.lookupDriveIdentity = std::move(lookup);
+    m_scan.setSteps(m_scanSteps);
 }
 
 void Form1::createCommandStrip() {
@@ -196,6 +187,8 @@ void Form1::createCommandStrip() {
     m_command2 = makeButton("Command2", kCommand2, 7050);
     m_command3->setToolTip(text(kCommand3Tip));
     connect(m_command1, &QPushButton::clicked, this, &Form1::chus);
+    connect(m_command4, &QPushButton::clicked, this, &Form1::testLocks);
+    connect(m_command7, &QPushButton::clicked, this, &Form1::showConfiguration);
 
     auto makeCheck = [&](const char *name, const char *caption, const QRect &geometry) {
         auto *box = new QCheckBox(text(caption), this);
@@ -206,8 +199,10 @@ void Form1::createCommandStrip() {
     m_check1 = makeCheck("Check1", kCheck1, twipRect(7980, 0, 1725, 315));
     m_check2 = makeCheck("Check2", kCheck2, twipRect(9450, 0, 1455, 315));
     // The scan reads the boxes through the state, so every change goes there at once.
-    connect(m_check1, &QCheckBox::stateChanged, this,
-            [this](int state) { m_state.check1 = checkValueOf(state); });
+    connect(m_check1, &QCheckBox::stateChanged, this, [this](int state) {
+        m_state.check1 = checkValueOf(state);
+        checkContents();
+    });
     connect(m_check2, &QCheckBox::stateChanged, this,
             [this](int state) { m_state.check2 = checkValueOf(state); });
 
@@ -295,8 +290,8 @@ void Form1::createStatusBar() {
     auto *folderPanel = static_cast<ClickLabel *>(m_panels[1]);
     auto *labelPanel = static_cast<ClickLabel *>(m_panels[2]);
     auto *contactPanel = static_cast<ClickLabel *>(m_panels[3]);
-    connect(folderPanel, &ClickLabel::clicked, this, &Form1::configurationRequested);
-    connect(labelPanel, &ClickLabel::clicked, this, &Form1::configurationRequested);
+    connect(folderPanel, &ClickLabel::clicked, this, &Form1::showConfiguration);
+    connect(labelPanel, &ClickLabel::clicked, this, &Form1::showConfiguration);
     connect(contactPanel, &ClickLabel::clicked, this, &Form1::openContactMail);
     labelPanel->setToolTip(text(kDefaultLabelPanelTip));
     contactPanel->setToolTip(text(kContactPanelTip));
@@ -337,7 +332,8 @@ void Form1::createMenu() {
     addMenuSeparator("l");
     clickOn(addMenuEntry("mnuModVolue", kMenuRelabel, Qt::Key_F6), m_command3);
     addMenuSeparator("a");
-    addMenuEntry("mnuCopy", kMenuConfigure, Qt::Key_F1);
+    connect(addMenuEntry("mnuCopy", kMenuConfigure, Qt::Key_F1), &QAction::triggered, this,
+            &Form1::showConfiguration);
     m_copyAction = addMenuEntry("copy", kMenuCopy, Qt::Key_F4);
     clickOn(m_copyAction, m_command5);
     addMenuSeparator("h");
@@ -362,8 +358,28 @@ void Form1::load() {
     show();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     chus();
-    // Loading the settings belongs here, once the configuration dialog exists.
+    // A stored folder loads the configuration dialog's model, hidden, and walks the folder now.
+    m_settings.LoadSettings();
+    refreshViews();
     hookDeviceChange();
+}
+
+void Form1::showConfiguration() {
+    if (!m_form5)
+        m_form5 = std::make_unique<Form5>(m_configDialog, m_settings, *m_operator);
+    m_form5->exec();
+    // OK stored a new folder and label, or the close box left them; either way show what is stored.
+    refreshViews();
+}
+
+void Form1::testLocks() {
+    runLockTest(m_services.files, m_table);
+    refreshViews();
+}
+
+void Form1::checkContents() {
+    m_contentCheck.Check1Click();
+    refreshViews();
 }
 
 void Form1::refreshViews() {
@@ -393,11 +409,11 @@ void Form1::refreshViews() {
 
 void Form1::hookDeviceChange() {
     // One complete scan per notification, before anything else happens.
-    m_deviceChanges.setListener([this] { chus(); });
+    m_services.deviceChanges.setListener([this] { chus(); });
 }
 
 void Form1::unhookDeviceChange() {
-    m_deviceChanges.setListener({});
+    m_services.deviceChanges.setListener({});
 }
 
 void Form1::showPointer(int pointer) {

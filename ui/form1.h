@@ -1,15 +1,19 @@
 #pragma once
 
-#include "platform/devicechangesource.h"
-#include "platform/volumeservices.h"
+#include "config/configdialog.h"
+#include "config/settingsfiles.h"
+#include "platform/platformservices.h"
+#include "scan/contentcheck.h"
 #include "scan/drivescan.h"
 #include "scan/drivetable.h"
 #include "scan/mainwindowstate.h"
 #include "scan/variant.h"
+#include "ui/folderchooser.h"
 
 #include <QWidget>
 
 #include <array>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -23,6 +27,7 @@ class QPushButton;
 namespace dravex {
 
 class ClickLabel;
+class Form5;
 
 // The main window: the command strip, the ten-row drive table and the status bar. It owns the models
 // and mirrors them into its widgets whenever a call into the logic returns.
@@ -30,32 +35,39 @@ class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // The device-change source and the volume services must outlive the window.
-    Form1(Variant variant, std::string contactAddress, VolumeServices &volumes,
-          DeviceChangeSource &deviceChanges, QWidget *parent = nullptr);
+    // The services must outlive the window.
+    Form1(Variant variant, std::string contactAddress, PlatformServices &services, QWidget *parent = nullptr);
     ~Form1() override;
 
     // Rebuilds the drive table from the drives present, then shows the result.
     void chus();
-    // Shows the window, runs the first scan and starts listening for device changes.
+    // Shows the window, runs the first scan, loads the settings and starts listening for device changes.
     void load();
     // Mirrors the models into the widgets, for callers that changed a model themselves.
     void refreshViews();
+    // Shows the configuration dialog, modal, and returns once the operator has left it.
+    void showConfiguration();
 
     DriveTable &driveTable() { return m_table; }
     const DriveTable &driveTable() const { return m_table; }
     MainWindowState &state() { return m_state; }
     const MainWindowState &state() const { return m_state; }
 
-    void setScanSteps(ScanSteps steps) { m_scan.setSteps(std::move(steps)); }
+    ConfigDialog &configDialog() { return m_configDialog; }
+    // The configuration dialog's window, once it has been shown; nothing before.
+    Form5 *configurationView() { return m_form5.get(); }
+
+    // Who chooses folders for the configuration dialog; the window's own folder chooser until set.
+    // The operator must outlive the window.
+    void setOperator(Operator &person);
+    // The identity lookup the scan uses when "查看VPSN" is ticked.
+    void setIdentityLookup(std::function<UsbIdentity(const std::string &letter)> lookup);
 
 Q_SIGNALS:
     // Row number label clicked: the operator wants that row's stick ejected.
     void ejectRowClicked(int row);
     void letterDoubleClicked(int row);
     void deviceNameDoubleClicked(int row);
-    // Status panels 2 (source folder) and 3 (default label) lead to the configuration.
-    void configurationRequested();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -90,13 +102,23 @@ private:
     void unhookDeviceChange();
     void showPointer(int pointer);
     void openContactMail();
+    void testLocks();
+    void checkContents();
 
     Variant m_variant;
     std::string m_contactAddress;
-    DeviceChangeSource &m_deviceChanges;
+    PlatformServices &m_services;
     DriveTable m_table;
     MainWindowState m_state;
     DriveScan m_scan;
+    ScanSteps m_scanSteps;
+    ConfigDialog m_configDialog;
+    SettingsFiles m_settings;
+    ContentCheck m_contentCheck;
+    FolderChooser m_folderChooser;
+    Operator *m_operator = &m_folderChooser;
+    // Made on first showing; no owner window, so the window owns it here.
+    std::unique_ptr<Form5> m_form5;
     bool m_centred = false;
 
     QPushButton *m_command1 = nullptr;

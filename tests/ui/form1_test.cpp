@@ -1,15 +1,18 @@
-#include "platform/sim/simbench.h"
+#include "tests/ui/uitestsupport.h"
 #include "ui/form1.h"
+#include "ui/form5.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -17,12 +20,16 @@
 #include <QTest>
 #include <QUrl>
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 namespace dravex {
 namespace {
+
+using testing::u;
 
 // Stands in for the mail program, so a test never starts a real one.
 class UrlRecorder : public QObject {
@@ -45,10 +52,6 @@ SimDrive stick(char letter, const std::string &label) {
     return drive;
 }
 
-QString u(const char *utf8) {
-    return QString::fromUtf8(utf8);
-}
-
 class Form1Test : public ::testing::Test {
 protected:
     template <typename T> T *child(Form1 &window, const char *name) {
@@ -69,8 +72,9 @@ protected:
         ASSERT_TRUE(window.isActiveWindow());
     }
 
-    SimBench bench;
-    Form1 form{Variant::V2, "tavrin@dravex.example", bench, bench};
+    testing::TestServices machine;
+    SimBench &bench = machine.bench;
+    Form1 form{Variant::V2, "tavrin@dravex.example", machine.services};
 };
 
 TEST_F(Form1Test, CommandStripHasItsCaptionsPlacesAndStartState) {
@@ -104,7 +108,7 @@ TEST_F(Form1Test, CommandStripHasItsCaptionsPlacesAndStartState) {
 }
 
 TEST_F(Form1Test, PelmoraBuildNamesItselfInTheCaption) {
-    Form1 pelmora{Variant::Pelmora, "tavrin@dravex.example", bench, bench};
+    Form1 pelmora{Variant::Pelmora, "tavrin@dravex.example", machine.services};
     EXPECT_EQ(pelmora.windowTitle(), u("DRAVEX---Pelmora"));
 }
 
@@ -202,11 +206,11 @@ TEST_F(Form1Test, LoadShowsTheWindowBeforeTheFirstScanThenListsTheDrives) {
     bench.plug(stick('K', "BETA"));
     std::vector<bool> visibleDuringScan;
     std::vector<Qt::CursorShape> pointerDuringScan;
-    form.setScanSteps({{}, [&](const std::string &) {
-                           visibleDuringScan.push_back(form.isVisible());
-                           pointerDuringScan.push_back(form.cursor().shape());
-                           return UsbIdentity{};
-                       }});
+    form.setIdentityLookup([&](const std::string &) {
+        visibleDuringScan.push_back(form.isVisible());
+        pointerDuringScan.push_back(form.cursor().shape());
+        return UsbIdentity{};
+    });
     child<QCheckBox>("Check2")->setChecked(true);
 
     // The design caption stands until the first scan writes the rows.
@@ -266,11 +270,11 @@ TEST_F(Form1Test, EveryCellMirrorsItsSlot) {
 
 TEST_F(Form1Test, DriveTextsAreShownLiterallyNeverAsMarkup) {
     bench.plug(stick('H', "<b>A&B"));
-    form.setScanSteps({{}, [](const std::string &) {
-                           UsbIdentity identity;
-                           identity.vidPid = "0951&1666";
-                           return identity;
-                       }});
+    form.setIdentityLookup([](const std::string &) {
+        UsbIdentity identity;
+        identity.vidPid = "0951&1666";
+        return identity;
+    });
     child<QCheckBox>("Check2")->setChecked(true);
     form.chus();
 
@@ -341,13 +345,13 @@ TEST_F(Form1Test, ClosingOrDestroyingTheWindowStopsDeviceNotifications) {
     form.close();
     EXPECT_FALSE(bench.hasListener());
 
-    SimBench other;
+    testing::TestServices other;
     {
-        Form1 window{Variant::V2, "tavrin@dravex.example", other, other};
+        Form1 window{Variant::V2, "tavrin@dravex.example", other.services};
         window.load();
-        ASSERT_TRUE(other.hasListener());
+        ASSERT_TRUE(other.bench.hasListener());
     }
-    EXPECT_FALSE(other.hasListener());
+    EXPECT_FALSE(other.bench.hasListener());
 }
 
 TEST_F(Form1Test, RightPressOpensTheMenuOnlyOnTheWindowSurface) {
@@ -403,11 +407,17 @@ TEST_F(Form1Test, FunctionKeysClickTheirButtonsAndNothingElse) {
         {Qt::Key_F11, nullptr, nullptr},      {Qt::Key_F12, nullptr, nullptr},
     };
     for (const Case &c : cases) {
+        // The dialog F1 opened hands the keys back once it is gone.
+        activate(form);
         std::map<std::string, std::unique_ptr<QSignalSpy>> spies;
         for (const char *name : buttonNames)
             spies[name] = std::make_unique<QSignalSpy>(child<QPushButton>(name), &QPushButton::clicked);
         for (const char *name : actionNames)
             spies[name] = std::make_unique<QSignalSpy>(form.findChild<QAction *>(name), &QAction::triggered);
+        // F1 opens the configuration dialog, which has to be closed before the key returns.
+        testing::ModalWatcher watcher;
+        if (c.key == Qt::Key_F1)
+            watcher.whenOpen();
 
         QTest::keyClick(&form, c.key);
 
@@ -463,13 +473,6 @@ TEST_F(Form1Test, ClicksOnRowsAndPanelsReachTheirHooks) {
     QTest::mouseDClick(child<QLabel>("Label9_9"), Qt::LeftButton);
     ASSERT_EQ(deviceName.count(), 1);
     EXPECT_EQ(deviceName.at(0).at(0).toInt(), 9);
-
-    QSignalSpy configuration(&form, &Form1::configurationRequested);
-    QTest::mouseClick(child<QLabel>("StatusBar1_Panel1"), Qt::LeftButton);
-    EXPECT_EQ(configuration.count(), 0);
-    QTest::mouseClick(child<QLabel>("StatusBar1_Panel2"), Qt::LeftButton);
-    QTest::mouseClick(child<QLabel>("StatusBar1_Panel3"), Qt::LeftButton);
-    EXPECT_EQ(configuration.count(), 2);
 }
 
 TEST_F(Form1Test, ContactPanelOpensANewMail) {
@@ -480,6 +483,257 @@ TEST_F(Form1Test, ContactPanelOpensANewMail) {
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
     ASSERT_EQ(recorder.urls.size(), 1u);
     EXPECT_EQ(recorder.urls[0], QUrl(QStringLiteral("mailto:tavrin@dravex.example")));
+}
+
+// The configuration dialog as the main window opens it, and what the window shows once it is left.
+class Form1ConfigurationTest : public Form1Test {
+protected:
+    void SetUp() override { form.setOperator(person); }
+
+    // A customer folder holding one file of 5 bytes.
+    std::string customerFolder() {
+        const std::filesystem::path root = std::filesystem::path(scratch.path().toStdString()) / "customer";
+        testing::writeFile(root / "data.txt", 5);
+        return root.string();
+    }
+    void storeFolder(const std::string &folder) {
+        machine.writeSettings("FileCopyPath.log", folder + "\r\n");
+    }
+    template <typename T> static T *inDialog(QWidget *dialog, const char *name) {
+        T *found = dialog->findChild<T *>(QString::fromUtf8(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool copyEnabled() {
+        const bool button = child<QPushButton>("Command5")->isEnabled();
+        EXPECT_EQ(form.findChild<QAction *>("copy")->isEnabled(), button);
+        return button;
+    }
+
+    QTemporaryDir scratch;
+    testing::FakeOperator person;
+    testing::ModalWatcher watcher;
+};
+
+TEST_F(Form1ConfigurationTest, EveryWayToTheConfigurationOpensTheSameModalDialog) {
+    form.load();
+    struct Way {
+        const char *name;
+        std::function<void()> open;
+    };
+    const Way ways[] = {
+        {"F1", [&] { QTest::keyClick(&form, Qt::Key_F1); }},
+        {"Command7", [&] { QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton); }},
+        {"mnuCopy", [&] { form.findChild<QAction *>("mnuCopy")->trigger(); }},
+        {"StatusBar1_Panel2", [&] { QTest::mouseClick(child<QLabel>("StatusBar1_Panel2"), Qt::LeftButton); }},
+        {"StatusBar1_Panel3", [&] { QTest::mouseClick(child<QLabel>("StatusBar1_Panel3"), Qt::LeftButton); }},
+    };
+    const int scans = bench.driveListRefreshes();
+    for (const Way &way : ways) {
+        activate(form);
+        const size_t before = watcher.seen.size();
+        QWidget *shown = nullptr;
+        watcher.whenOpen([&](QWidget *dialog) {
+            shown = dialog;
+            EXPECT_TRUE(dialog->isVisible()) << way.name;
+            // The main window takes no keys while the dialog is open: no scan, no second dialog.
+            QApplication::setActiveWindow(dialog);
+            QTest::keyClick(dialog, Qt::Key_F5);
+            QTest::keyClick(dialog, Qt::Key_F1);
+        });
+        way.open();
+        ASSERT_EQ(watcher.seen.size(), before + 1) << way.name;
+        ASSERT_NE(shown, nullptr) << way.name;
+        EXPECT_EQ(shown, form.configurationView()) << way.name;
+        EXPECT_EQ(shown->windowTitle(), u("配置选项"));
+        EXPECT_EQ(shown->windowModality(), Qt::ApplicationModal);
+        EXPECT_EQ(shown->parentWidget(), nullptr);
+        EXPECT_FALSE(shown->isVisible()) << way.name;
+    }
+    EXPECT_EQ(bench.driveListRefreshes(), scans);
+    // The panel clicks and F1 act on their own, not through the button.
+    QSignalSpy command7(child<QPushButton>("Command7"), &QPushButton::clicked);
+    watcher.whenOpen();
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel2"), Qt::LeftButton);
+    EXPECT_EQ(command7.count(), 0);
+    // The first status panel leads nowhere.
+    const size_t seen = watcher.seen.size();
+    QTest::mouseClick(child<QLabel>("StatusBar1_Panel1"), Qt::LeftButton);
+    EXPECT_EQ(watcher.seen.size(), seen);
+}
+
+TEST_F(Form1ConfigurationTest, DeviceChangeWhileTheDialogIsOpenRescansTheTable) {
+    bench.plug(stick('H', "ONE"));
+    form.load();
+    QString countDuring;
+    QString letterDuring;
+    watcher.whenOpen([&](QWidget *) {
+        bench.plug(stick('M', "NEW"));
+        bench.fireDeviceChange();
+        countDuring = textOf("Label6");
+        letterDuring = textOf("Label1_1");
+    });
+    QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_EQ(countDuring, u("2"));
+    EXPECT_EQ(letterDuring, u("M"));
+    EXPECT_EQ(bench.driveListRefreshes(), 2);
+}
+
+TEST_F(Form1ConfigurationTest, OkShowsTheStoredSettingsAndCopyFollowsTheFolder) {
+    form.load();
+    ASSERT_FALSE(copyEnabled());
+    const std::string folder = customerFolder();
+    watcher.whenOpen([&](QWidget *dialog) {
+        QTest::keyClicks(inDialog<QLineEdit>(dialog, "Text2"), "DATA");
+        inDialog<QLineEdit>(dialog, "Text1")->setText(QString::fromStdString(folder));
+        QTest::mouseClick(inDialog<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+    });
+    QTest::keyClick(&form, Qt::Key_F1);
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), QString::fromStdString(folder));
+    EXPECT_EQ(textOf("StatusBar1_Panel3"), u("DATA"));
+    EXPECT_TRUE(copyEnabled());
+    EXPECT_EQ(machine.readSettings("Volnum.txt"), std::optional<std::string>("DATA\r\n"));
+    EXPECT_EQ(machine.readSettings("FileCopyPath.log"), std::optional<std::string>(folder + "\r\n"));
+
+    watcher.whenOpen([&](QWidget *dialog) {
+        inDialog<QLineEdit>(dialog, "Text1")->clear();
+        QTest::mouseClick(inDialog<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+    });
+    QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), u(""));
+    EXPECT_FALSE(copyEnabled());
+}
+
+TEST_F(Form1ConfigurationTest, CloseBoxKeepsTheStoredSettingsAndStartsOverNextTime) {
+    const std::string folder = customerFolder();
+    storeFolder(folder);
+    machine.writeSettings("Volnum.txt", "LOT1\r\n");
+    form.load();
+    watcher.whenOpen([&](QWidget *dialog) {
+        inDialog<QComboBox>(dialog, "Combo1")->setCurrentIndex(1);
+        inDialog<QLineEdit>(dialog, "Text2")->setText(u("OTHER"));
+        inDialog<QLineEdit>(dialog, "Text1")->clear();
+    });
+    QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), QString::fromStdString(folder));
+    EXPECT_EQ(textOf("StatusBar1_Panel3"), u("LOT1"));
+    EXPECT_TRUE(copyEnabled());
+
+    QString fileSystem, label, shownFolder, summary;
+    watcher.whenOpen([&](QWidget *dialog) {
+        fileSystem = inDialog<QComboBox>(dialog, "Combo1")->currentText();
+        label = inDialog<QLineEdit>(dialog, "Text2")->text();
+        shownFolder = inDialog<QLineEdit>(dialog, "Text1")->text();
+        summary = inDialog<QLabel>(dialog, "Label1_0")->text();
+    });
+    QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
+    EXPECT_EQ(fileSystem, u("FAT"));
+    EXPECT_EQ(label, u("LOT1"));
+    EXPECT_EQ(shownFolder, QString::fromStdString(folder));
+    EXPECT_EQ(summary, u("文件:1;目录:0;大小:5字节"));
+}
+
+TEST_F(Form1ConfigurationTest, BrowseInTheOpenDialogUsesTheOperatorGivenToTheWindow) {
+    form.load();
+    person.choice = customerFolder();
+    QString summary;
+    watcher.whenOpen([&](QWidget *dialog) {
+        QTest::mouseClick(inDialog<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+        summary = inDialog<QLabel>(dialog, "Label1_0")->text();
+    });
+    QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
+    EXPECT_EQ(person.titles.size(), 1u);
+    EXPECT_EQ(summary, u("文件:1;目录:0;大小:5字节"));
+}
+
+TEST_F(Form1ConfigurationTest, StartUpWithAStoredFolderLoadsTheDialogHidden) {
+    const std::string folder = customerFolder();
+    storeFolder(folder);
+    std::vector<std::string> walked;
+    bench.setBeforeListing([&](const std::string &path) { walked.push_back(path); });
+    form.load();
+    bench.setBeforeListing({});
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), QString::fromStdString(folder));
+    EXPECT_TRUE(copyEnabled());
+    EXPECT_TRUE(form.configDialog().isLoaded());
+    EXPECT_EQ(form.configDialog().referenceSummary(), "文件:1;目录:0;大小:5字节");
+    EXPECT_FALSE(walked.empty());
+    // Loaded, never shown.
+    EXPECT_EQ(form.configurationView(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(Form1ConfigurationTest, StartUpWithNothingStoredLeavesCopyDisabledAndTheDialogUnloaded) {
+    form.load();
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), u(""));
+    EXPECT_EQ(textOf("StatusBar1_Panel3"), u(""));
+    EXPECT_FALSE(copyEnabled());
+    EXPECT_FALSE(form.configDialog().isLoaded());
+}
+
+// The lock test and the content check, on sticks of the sim bench.
+
+TEST_F(Form1Test, LockTestMarksEveryListedStickByKeyButtonAndMenu) {
+    bench.plug(stick('H', "OPEN"));
+    bench.plug(stick('K', "SHUT")).locked = true;
+    form.load();
+    activate(form);
+    const QString status = textOf("StatusBar1_Panel1");
+    const std::function<void()> ways[] = {
+        [&] { QTest::keyClick(&form, Qt::Key_F7); },
+        [&] { QTest::mouseClick(child<QPushButton>("Command4"), Qt::LeftButton); },
+        [&] { form.findChild<QAction *>("mnuClock")->trigger(); },
+    };
+    for (const auto &test : ways) {
+        form.chus();
+        ASSERT_EQ(textOf("Label11_0"), u(""));
+        test();
+        EXPECT_EQ(textOf("Label11_0"), u("可读写"));
+        EXPECT_EQ(textOf("Label11_1"), u("写保护"));
+        EXPECT_EQ(textOf("Label11_2"), u(""));
+        EXPECT_EQ(textOf("StatusBar1_Panel1"), status);
+        // The probe leaves nothing behind on the writable stick.
+        EXPECT_TRUE(std::filesystem::is_empty(bench.folderOf('H')));
+    }
+}
+
+TEST_F(Form1ConfigurationTest, Check1ComparesEveryStickWithTheCustomerFolder) {
+    storeFolder(customerFolder());
+    bench.plug(stick('H', "SAME"));
+    testing::writeFile(bench.folderOf('H') / "data.txt", 5);
+    bench.plug(stick('K', "EMPTY"));
+    form.load();
+    activate(form);
+
+    std::vector<Qt::CursorShape> pointerDuringWalk;
+    bench.setBeforeListing([&](const std::string &) { pointerDuringWalk.push_back(form.cursor().shape()); });
+    QTest::mouseClick(child<QCheckBox>("Check1"), Qt::LeftButton);
+    bench.setBeforeListing({});
+    EXPECT_EQ(form.state().check1, kChecked);
+    EXPECT_EQ(textOf("Label7_0"), u("文件:1;目录:0;大小:5字节"));
+    EXPECT_EQ(textOf("Label11_0"), u("OK"));
+    EXPECT_EQ(textOf("Label7_1"), u("文件:0;目录:0;大小:0字节"));
+    EXPECT_EQ(textOf("Label11_1"), u("NG"));
+    EXPECT_EQ(textOf("Label7_2"), u(""));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("K盘内有文件。"));
+    ASSERT_FALSE(pointerDuringWalk.empty());
+    for (Qt::CursorShape shape : pointerDuringWalk)
+        EXPECT_EQ(shape, Qt::WaitCursor);
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+
+    // Ticked, the check runs on every stick a device change brings.
+    bench.plug(stick('M', "LATE"));
+    testing::writeFile(bench.folderOf('M') / "data.txt", 5);
+    bench.fireDeviceChange();
+    EXPECT_EQ(textOf("Label1_2"), u("M"));
+    EXPECT_EQ(textOf("Label11_2"), u("OK"));
+
+    QTest::mouseClick(child<QCheckBox>("Check1"), Qt::LeftButton);
+    EXPECT_EQ(form.state().check1, kUnchecked);
+    for (const char *cell : {"Label7_0", "Label11_0", "Label7_1", "Label11_1", "Label7_2", "Label11_2"})
+        EXPECT_EQ(textOf(cell), u("")) << cell;
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u(""));
 }
 
 } // namespace
