@@ -1,5 +1,9 @@
+#include "platform/linux/iconvcodepage.h"
+#include "platform/linux/linuxdirectorysearch.h"
+#include "platform/linux/linuxfileservice.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/udevdevicechangesource.h"
+#include "platform/platformservices.h"
 #include "scan/variant.h"
 #include "ui/form1.h"
 
@@ -19,8 +23,14 @@ constexpr dravex::Variant kVariant = dravex::Variant::V2;
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
     dravex::LinuxVolumeServices volumes;
+    dravex::LinuxDirectorySearch directories(volumes);
+    dravex::LinuxFileService files(volumes);
+    dravex::IconvCodePage codePage;
     dravex::UdevDeviceChangeSource deviceChanges;
-    dravex::Form1 window(kVariant, DRAVEX_CONTACT_ADDRESS, volumes, deviceChanges);
+    dravex::PlatformServices services{volumes,       directories,
+                                      files,         codePage,
+                                      deviceChanges, QCoreApplication::applicationDirPath().toStdString()};
+    dravex::Form1 window(kVariant, DRAVEX_CONTACT_ADDRESS, services);
     window.load();
     return application.exec();
 }

@@ -128,6 +128,9 @@ void Form5::createCopyOptions() {
     m_text1 = new QLineEdit(m_frame2);
     m_text1->setObjectName(QStringLiteral("Text1"));
     m_text1->setGeometry(twipRect(135, 270, 6630, 420));
+    // Filled through Browse only: every change walks the folder, and a path typed character by character
+    // would walk "/" and every folder on the way.
+    m_text1->setReadOnly(true);
     connect(m_text1, &QLineEdit::textChanged, this, &Form5::folderEdited);
 
     m_command1 = new QPushButton(text(kBrowse), m_frame2);
