@@ -1,6 +1,7 @@
 #include "platform/linux/iconvcodepage.h"
 #include "platform/linux/linuxdirectorysearch.h"
 #include "platform/linux/linuxfileservice.h"
+#include "platform/linux/linuxlauncher.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/udevdevicechangesource.h"
 #include "platform/platformservices.h"

@@ -4,6 +4,7 @@
 #include "platform/devicechangesource.h"
 #include "platform/directorysearch.h"
 #include "platform/fileservice.h"
+#include "platform/launcher.h"
 #include "platform/volumeservices.h"
 
 #include <string>
@@ -16,6 +17,7 @@ struct PlatformServices {
     DirectorySearch &directories;
     FileService &files;
     CodePage &codePage;
+    Launcher &launcher;
     DeviceChangeSource &deviceChanges;
     // The folder that holds the program, with "\" as separator where the logic appends to it.
     std::string programDirectory;

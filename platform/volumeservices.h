@@ -44,6 +44,10 @@ public:
 
     // Fails when the drive cannot be read (no medium, no file system it knows); info is then untouched.
     virtual bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) = 0;
+
+    // Gives the volume a new label (UTF-8). False when the volume refuses it (locked, gone, a label its
+    // file system cannot hold); the label is then unchanged.
+    virtual bool SetVolumeLabelA(const std::string &rootPath, const std::string &label) = 0;
 };
 
 } // namespace dravex

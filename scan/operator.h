@@ -12,6 +12,9 @@ public:
     // Lets the operator choose a folder. True with the chosen folder in path; false, with path
     // untouched, when the operator cancelled.
     virtual bool BrowseForFolder(std::string &path, const std::string &title) = 0;
+
+    // A modal message with an information icon and one OK button; returns when the operator closed it.
+    virtual void showMessage(const std::string &text, const std::string &title) = 0;
 };
 
 } // namespace dravex

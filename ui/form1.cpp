@@ -1,5 +1,9 @@
 #include "ui/form1.h"
 
+#include "ops/copyall.h"
+#include "ops/eject.h"
+#include "ops/formatall.h"
+#include "ops/relabelall.h"
 #include "scan/locktest.h"
 #include "ui/clicklabel.h"
 #include "ui/designunits.h"
@@ -188,6 +192,10 @@ void Form1::createCommandStrip() {
     m_command3->setToolTip(text(kCommand3Tip));
     connect(m_command1, &QPushButton::clicked, this, &Form1::chus);
     connect(m_command4, &QPushButton::clicked, this, &Form1::testLocks);
+    connect(m_command6, &QPushButton::clicked, this, &Form1::formatAll);
+    connect(m_command5, &QPushButton::clicked, this, &Form1::copyAll);
+    connect(m_command3, &QPushButton::clicked, this, &Form1::relabelAll);
+    connect(m_command2, &QPushButton::clicked, this, &Form1::ejectAll);
     connect(m_command7, &QPushButton::clicked, this, &Form1::showConfiguration);
 
     auto makeCheck = [&](const char *name, const char *caption, const QRect &geometry) {
@@ -238,7 +246,7 @@ void Form1::createRows() {
         row.number->adjustSize();
         row.number->setToolTip(text(kEjectRowTip));
         row.number->setCursor(Qt::PointingHandCursor);
-        connect(row.number, &ClickLabel::clicked, this, [this, i] { Q_EMIT ejectRowClicked(i); });
+        connect(row.number, &ClickLabel::clicked, this, [this, i] { ejectOne(i); });
 
         row.letter = makeLabel<ClickLabel>(box, indexed("Label1", i));
         makeCell(box, {}, twipRect(330, 240, 375, 300), newSong, kNavy, row.letter);
@@ -379,6 +387,31 @@ void Form1::testLocks() {
 
 void Form1::checkContents() {
     m_contentCheck.Check1Click();
+    refreshViews();
+}
+
+void Form1::formatAll() {
+    formatAllDrives(m_table, m_state, m_configDialog, m_services.launcher, *m_operator);
+    refreshViews();
+}
+
+void Form1::copyAll() {
+    copyToAllDrives(m_table, m_state, m_services.volumes, m_services.launcher);
+    refreshViews();
+}
+
+void Form1::relabelAll() {
+    relabelAllDrives(m_table, m_state, m_services.volumes, m_scan);
+    refreshViews();
+}
+
+void Form1::ejectAll() {
+    ejectAllDrives(m_state, m_services.volumes, m_services.launcher, m_services.programDirectory);
+    refreshViews();
+}
+
+void Form1::ejectOne(int row) {
+    ejectRow(row, m_table, m_state, m_services.launcher, m_services.programDirectory);
     refreshViews();
 }
 

@@ -8,7 +8,7 @@
 #include "scan/drivetable.h"
 #include "scan/mainwindowstate.h"
 #include "scan/variant.h"
-#include "ui/folderchooser.h"
+#include "ui/operatordialogs.h"
 
 #include <QWidget>
 
@@ -64,8 +64,6 @@ public:
     void setIdentityLookup(std::function<UsbIdentity(const std::string &letter)> lookup);
 
 Q_SIGNALS:
-    // Row number label clicked: the operator wants that row's stick ejected.
-    void ejectRowClicked(int row);
     void letterDoubleClicked(int row);
     void deviceNameDoubleClicked(int row);
 
@@ -104,6 +102,11 @@ private:
     void openContactMail();
     void testLocks();
     void checkContents();
+    void formatAll();
+    void copyAll();
+    void relabelAll();
+    void ejectAll();
+    void ejectOne(int row);
 
     Variant m_variant;
     std::string m_contactAddress;
@@ -115,8 +118,8 @@ private:
     ConfigDialog m_configDialog;
     SettingsFiles m_settings;
     ContentCheck m_contentCheck;
-    FolderChooser m_folderChooser;
-    Operator *m_operator = &m_folderChooser;
+    OperatorDialogs m_operatorDialogs;
+    Operator *m_operator = &m_operatorDialogs;
     // Made on first showing; no owner window, so the window owns it here.
     std::unique_ptr<Form5> m_form5;
     bool m_centred = false;

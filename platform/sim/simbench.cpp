@@ -97,6 +97,15 @@ bool SimBench::GetVolumeInformationA(const std::string &rootPath, VolumeInformat
     return true;
 }
 
+bool SimBench::SetVolumeLabelA(const std::string &rootPath, const std::string &label) {
+    SimDrive *found = driveAtRoot(rootPath);
+    // FAT labels hold at most 11 bytes.
+    if (!found || !found->mediumPresent || found->locked || label.size() > 11)
+        return false;
+    found->label = label;
+    return true;
+}
+
 std::optional<long> SimBench::Shell(const std::string &commandLine, int windowStyle) {
     if (m_launchFails)
         return std::nullopt;

@@ -84,6 +84,7 @@ public:
     bool GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeBytesAvailableToCaller,
                              ByteCount &totalBytes, ByteCount &totalFreeBytes) override;
     bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
+    bool SetVolumeLabelA(const std::string &rootPath, const std::string &label) override;
     std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
     void setListener(std::function<void()> listener) override;
     std::optional<FolderListing> listFolder(const std::string &folderPath) override;

@@ -1,5 +1,6 @@
 #include "config/configdialog.h"
 #include "platform/sim/simbench.h"
+#include "support/fakeoperator.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,6 @@ namespace dravex {
 namespace {
 
 namespace fs = std::filesystem;
-
-class FakeOperator : public Operator {
-public:
-    std::optional<std::string> choice;
-    std::string title;
-    bool BrowseForFolder(std::string& path, const std::string& shownTitle) override
-    {
-        title = shownTitle;
-        if (!choice)
-            return false;
-        path = *choice;
-        return true;
-    }
-};
 
 class ConfigDialogTest : public ::testing::Test {
 protected:
@@ -93,7 +80,7 @@ TEST_F(ConfigDialogTest, BrowseChoosesOrEmptiesTheFolder)
     FakeOperator person;
     person.choice = "D:\\CUST";
     dialog.browse(person);
-    EXPECT_EQ(person.title, "请正确选择客供文件所在目录，并单击确定按钮！");
+    EXPECT_EQ(person.browseTitles.back(), "请正确选择客供文件所在目录，并单击确定按钮！");
     EXPECT_EQ(dialog.folder(), "D:\\CUST");
     EXPECT_EQ(dialog.referenceSummary(), "文件:2;目录:1;大小:350字节");
     person.choice.reset();

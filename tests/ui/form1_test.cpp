@@ -459,11 +459,6 @@ TEST_F(Form1Test, KeysDoNothingWhileAModalWindowIsOpen) {
 
 TEST_F(Form1Test, ClicksOnRowsAndPanelsReachTheirHooks) {
     activate(form);
-    QSignalSpy eject(&form, &Form1::ejectRowClicked);
-    QTest::mouseClick(child<QLabel>("Label8_3"), Qt::LeftButton);
-    ASSERT_EQ(eject.count(), 1);
-    EXPECT_EQ(eject.at(0).at(0).toInt(), 3);
-
     QSignalSpy letter(&form, &Form1::letterDoubleClicked);
     QTest::mouseDClick(child<QLabel>("Label1_6"), Qt::LeftButton);
     ASSERT_EQ(letter.count(), 1);
@@ -511,7 +506,7 @@ protected:
     }
 
     QTemporaryDir scratch;
-    testing::FakeOperator person;
+    FakeOperator person;
     testing::ModalWatcher watcher;
 };
 
@@ -643,7 +638,7 @@ TEST_F(Form1ConfigurationTest, BrowseInTheOpenDialogUsesTheOperatorGivenToTheWin
         summary = inDialog<QLabel>(dialog, "Label1_0")->text();
     });
     QTest::mouseClick(child<QPushButton>("Command7"), Qt::LeftButton);
-    EXPECT_EQ(person.titles.size(), 1u);
+    EXPECT_EQ(person.browseTitles.size(), 1u);
     EXPECT_EQ(summary, u("文件:1;目录:0;大小:5字节"));
 }
 
@@ -740,3 +735,81 @@ TEST_F(Form1ConfigurationTest, Check1ComparesEveryStickWithTheCustomerFolder) {
 } // namespace dravex
 
 #include "form1_test.moc"
+
+namespace dravex {
+namespace {
+
+// The batch commands as the operator reaches them: keys, buttons, menu entries and row numbers.
+class Form1BatchTest : public Form1Test {
+protected:
+    void SetUp() override {
+        form.setOperator(person);
+        bench.plug(stick('F', "OLD"));
+        bench.plug(stick('G', "OLD"));
+        form.load();
+        activate(form);
+    }
+    std::vector<std::string> launched() const {
+        std::vector<std::string> lines;
+        for (const SimLaunch &launch : bench.launches())
+            lines.push_back(launch.commandLine);
+        return lines;
+    }
+    using Lines = std::vector<std::string>;
+
+    FakeOperator person;
+};
+
+TEST_F(Form1BatchTest, F2FormatsEveryStickAndStopsAtALockedOne) {
+    QTest::keyClick(&form, Qt::Key_F2);
+    EXPECT_EQ(launched(), (Lines{"format.com F:/FS:FAT/q/y", "format.com G:/FS:FAT/q/y"}));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化完成"));
+
+    bench.drive('G')->locked = true;
+    QTest::keyClick(&form, Qt::Key_F7);
+    form.findChild<QAction *>("mnuformat")->trigger();
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_EQ(person.messages[0].first, "有磁盘被写保护，格式化程序退出。");
+    EXPECT_EQ(launched().size(), 3u);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化正在进行中，请稍候……"));
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Form1BatchTest, F4CopiesOnlyOnceAFolderIsStored) {
+    QTest::keyClick(&form, Qt::Key_F4);
+    EXPECT_TRUE(launched().empty());
+    form.state().panel(2) = "/srv/customer";
+    form.state().copyEnabled = true;
+    form.refreshViews();
+    QTest::keyClick(&form, Qt::Key_F4);
+    EXPECT_EQ(launched(), (Lines{"xcopy /srv/customer\\*.* F:\\./v/h/e/f/k",
+                                 "xcopy /srv/customer\\*.* G:\\./v/h/e/f/k"}));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("完成"));
+}
+
+TEST_F(Form1BatchTest, F6RelabelsAndShowsTheNewLabels) {
+    form.state().panel(3) = "DATA";
+    QTest::mouseClick(child<QPushButton>("Command3"), Qt::LeftButton);
+    EXPECT_EQ(textOf("Label2_0"), u("卷标:DATA"));
+    EXPECT_EQ(textOf("Label2_1"), u("卷标:DATA"));
+}
+
+TEST_F(Form1BatchTest, F8EjectsAllAndARowNumberEjectsOne) {
+    const std::string program = machine.services.programDirectory + "\\RemoveDrive.exe ";
+    QTest::keyClick(&form, Qt::Key_F8);
+    EXPECT_EQ(launched(), (Lines{program + "F:", program + "G:"}));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("正在弹出U盘..."));
+
+    QTest::mouseClick(child<QLabel>("Label8_1"), Qt::LeftButton);
+    EXPECT_EQ(launched().back(), program + "G");
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("卸载G盘，请单击..."));
+
+    QTest::mouseClick(child<QLabel>("Label8_5"), Qt::LeftButton);
+    EXPECT_EQ(launched().size(), 3u);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("指定处没有U盘可供卸载！"));
+    for (const SimLaunch &launch : bench.launches())
+        EXPECT_EQ(launch.windowStyle, kWindowHidden);
+}
+
+} // namespace
+} // namespace dravex

@@ -59,7 +59,7 @@ protected:
 
     testing::TestServices machine;
     QTemporaryDir scratch;
-    testing::FakeOperator person;
+    FakeOperator person;
     MainWindowState state;
     ConfigDialog model{state, machine.bench};
     SettingsFiles settings{machine.bench, machine.codePage, machine.services.programDirectory, state, model};
@@ -234,8 +234,8 @@ TEST_F(Form5Test, BrowseShowsTheChosenFolderAndItsSummary) {
     clickBrowse();
     EXPECT_EQ(textOf("Text1"), QString::fromStdString(*person.choice));
     EXPECT_EQ(textOf("Label1_0"), u("文件:2;目录:1;大小:350字节"));
-    ASSERT_EQ(person.titles.size(), 1u);
-    EXPECT_EQ(person.titles[0], "请正确选择客供文件所在目录，并单击确定按钮！");
+    ASSERT_EQ(person.browseTitles.size(), 1u);
+    EXPECT_EQ(person.browseTitles[0], "请正确选择客供文件所在目录，并单击确定按钮！");
 }
 
 TEST_F(Form5Test, CancelledBrowseEmptiesTheFolder) {
@@ -243,7 +243,7 @@ TEST_F(Form5Test, CancelledBrowseEmptiesTheFolder) {
     dialog.show();
     ASSERT_EQ(textOf("Label1_0"), u("文件:2;目录:1;大小:350字节"));
     clickBrowse();
-    EXPECT_EQ(person.titles.size(), 1u);
+    EXPECT_EQ(person.browseTitles.size(), 1u);
     EXPECT_EQ(textOf("Text1"), u(""));
     EXPECT_EQ(model.folder(), "");
     EXPECT_EQ(textOf("Label1_0"), u(kZeroSummary));

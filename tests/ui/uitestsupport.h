@@ -4,6 +4,7 @@
 #include "platform/platformservices.h"
 #include "platform/sim/simbench.h"
 #include "scan/operator.h"
+#include "support/fakeoperator.h"
 
 #include <QApplication>
 #include <QObject>
@@ -33,27 +34,13 @@ public:
     std::string fromAnsi(const std::string &ansi) override { return ansi; }
 };
 
-// The operator at the folder chooser: picks the folder the test named, or cancels when it named none.
-class FakeOperator : public Operator {
-public:
-    std::optional<std::string> choice;
-    std::vector<std::string> titles;
-
-    bool BrowseForFolder(std::string &path, const std::string &title) override {
-        titles.push_back(title);
-        if (!choice)
-            return false;
-        path = *choice;
-        return true;
-    }
-};
-
 // The sim bench behind every service, with a fresh program directory for the settings files.
 struct TestServices {
     SimBench bench;
     PassThroughCodePage codePage;
     QTemporaryDir programDirectory;
-    PlatformServices services{bench, bench, bench, codePage, bench, programDirectory.path().toStdString()};
+    PlatformServices services{
+        bench, bench, bench, codePage, bench, bench, programDirectory.path().toStdString()};
 
     std::filesystem::path settingsFile(const char *name) const {
         return std::filesystem::path(programDirectory.path().toStdString()) / name;

@@ -1,12 +1,13 @@
-#include "ui/folderchooser.h"
+#include "ui/operatordialogs.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 
 namespace dravex {
 
-bool FolderChooser::BrowseForFolder(std::string &path, const std::string &title) {
+bool OperatorDialogs::BrowseForFolder(std::string &path, const std::string &title) {
     // The chooser starts at the top of the file system rather than at the current folder.
     const QString chosen =
         QFileDialog::getExistingDirectory(QApplication::activeModalWidget(), QString::fromStdString(title),
@@ -15,6 +16,11 @@ bool FolderChooser::BrowseForFolder(std::string &path, const std::string &title)
         return false;
     path = QDir::toNativeSeparators(chosen).toStdString();
     return true;
+}
+
+void OperatorDialogs::showMessage(const std::string &text, const std::string &title) {
+    QMessageBox::information(QApplication::activeWindow(), QString::fromStdString(title),
+                             QString::fromStdString(text), QMessageBox::Ok);
 }
 
 } // namespace dravex
