@@ -1,0 +1,121 @@
+#include "platform/linux/udisks2diskactions.h"
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QVariantMap>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace dravex {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.UDisks2");
+const QString kFilesystem = QStringLiteral("org.freedesktop.UDisks2.Filesystem");
+const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
+// Long enough for a stick to write back its cache on unmount; a hung service must not hang the helper.
+constexpr int kCallTimeoutMs = 30000;
+// Short: relabelling runs while the operator waits for the window.
+constexpr int kLabelTimeoutMs = 5000;
+// Unmount takes one mount point per call.
+constexpr int kMaximumUnmounts = 16;
+
+QString blockPath(const std::string &kernelName) {
+    return QString::fromStdString(udisks2BlockObjectPath(kernelName));
+}
+
+std::optional<QDBusMessage> call(const QString &path, const QString &interface, const QString &method,
+                                 const QVariantList &arguments, int timeoutMs) {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return std::nullopt;
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, path, interface, method);
+    message.setArguments(arguments);
+    return bus.call(message, QDBus::Block, timeoutMs);
+}
+
+bool succeeded(const std::optional<QDBusMessage> &reply) {
+    return reply && reply->type() == QDBusMessage::ReplyMessage;
+}
+
+std::optional<QVariant> property(const QString &path, const QString &interface, const QString &name) {
+    const auto reply = call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                            {interface, name}, kCallTimeoutMs);
+    if (!succeeded(reply) || reply->arguments().isEmpty())
+        return std::nullopt;
+    return reply->arguments().constFirst().value<QDBusVariant>().variant();
+}
+
+std::optional<QString> drivePath(const std::string &diskKernelName) {
+    const auto drive = property(blockPath(diskKernelName), QStringLiteral("org.freedesktop.UDisks2.Block"),
+                                QStringLiteral("Drive"));
+    if (!drive)
+        return std::nullopt;
+    const QString path = drive->value<QDBusObjectPath>().path();
+    if (path.isEmpty() || path == QStringLiteral("/"))
+        return std::nullopt;
+    return path;
+}
+
+bool driveCall(const std::string &diskKernelName, const QString &method) {
+    const auto drive = drivePath(diskKernelName);
+    return drive && succeeded(call(*drive, kDrive, method, {QVariantMap{}}, kCallTimeoutMs));
+}
+
+} // namespace
+
+std::optional<std::string> UDisks2DiskActions::mount(const std::string &volumeKernelName) {
+    return m_mounter.mount(volumeKernelName);
+}
+
+bool UDisks2DiskActions::flush(const std::string &mountPath) {
+    const int fd = ::open(mountPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        ::sync();
+        return true;
+    }
+    const bool flushed = ::syncfs(fd) == 0;
+    ::close(fd);
+    return flushed;
+}
+
+bool UDisks2DiskActions::unmount(const std::string &volumeKernelName) {
+    for (int i = 0; i < kMaximumUnmounts; ++i) {
+        const auto reply = call(blockPath(volumeKernelName), kFilesystem, QStringLiteral("Unmount"),
+                                {QVariantMap{}}, kCallTimeoutMs);
+        if (!reply)
+            return false;
+        if (reply->type() != QDBusMessage::ReplyMessage)
+            return reply->errorName() == QStringLiteral("org.freedesktop.UDisks2.Error.NotMounted");
+    }
+    return false;
+}
+
+bool UDisks2DiskActions::powerOff(const std::string &diskKernelName) {
+    return driveCall(diskKernelName, QStringLiteral("PowerOff"));
+}
+
+bool UDisks2DiskActions::eject(const std::string &diskKernelName) {
+    return driveCall(diskKernelName, QStringLiteral("Eject"));
+}
+
+std::optional<bool> udisks2SetLabel(const std::string &volumeKernelName, const std::string &label) {
+    const auto reply = call(blockPath(volumeKernelName), kFilesystem, QStringLiteral("SetLabel"),
+                            {QString::fromStdString(label), QVariantMap{}}, kLabelTimeoutMs);
+    if (!reply || reply->type() == QDBusMessage::InvalidMessage)
+        return std::nullopt;
+    if (reply->type() == QDBusMessage::ErrorMessage) {
+        const QDBusError::ErrorType error = QDBusError(*reply).type();
+        if (error == QDBusError::ServiceUnknown || error == QDBusError::NoReply ||
+            error == QDBusError::Timeout)
+            return std::nullopt;
+        return false;
+    }
+    return true;
+}
+
+} // namespace dravex
