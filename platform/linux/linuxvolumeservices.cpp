@@ -2,7 +2,10 @@
 
 #include "platform/linux/labeltext.h"
 #include "platform/linux/mountinfo.h"
+#include "platform/linux/programrun.h"
+#include "platform/linux/udisks2diskactions.h"
 #include "platform/linux/udisks2mounter.h"
+#include "platform/linux/volumeguard.h"
 
 #include <algorithm>
 #include <sys/statvfs.h>
@@ -150,6 +153,40 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
     info.fileSystemName =
         windowsFileSystemName(valueOf(*record, "ID_FS_TYPE"), valueOf(*record, "ID_FS_VERSION"));
     return true;
+}
+
+bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std::string &label) {
+    const auto letter = isRootPath(rootPath) ? driveLetterOf(rootPath) : std::nullopt;
+    if (!letter)
+        return false;
+    const VolumeCheck check = checkVolume(m_root, driveMap(), *letter);
+    if (!check.volume)
+        return false;
+    const auto record = fileSystemRecord(*check.volume);
+    if (!record)
+        return false;
+    const std::string type = valueOf(*record, "ID_FS_TYPE");
+    if (type != "vfat" && type != "exfat")
+        return false;
+    if (m_root.isWholeMachine()) {
+        if (const auto answered = udisks2SetLabel(check.volume->volumeName, label))
+            return *answered;
+    }
+    const auto device = volumeDevicePath(m_root, *check.volume);
+    if (!device)
+        return false;
+    std::vector<std::string> arguments;
+    if (type == "vfat") {
+        // fatlabel takes no empty label; resetting is how it removes one. "--" keeps "-r" a label.
+        arguments = label.empty() ? std::vector<std::string>{"fatlabel", "--reset", *device}
+                                  : std::vector<std::string>{"fatlabel", "--", *device, label};
+    } else {
+        // exfatlabel would read a label starting with "-" as an option and knows no "--".
+        if (!label.empty() && label.front() == '-')
+            return false;
+        arguments = {"exfatlabel", *device, label};
+    }
+    return runProgram(arguments) == 0;
 }
 
 std::optional<std::string> LinuxVolumeServices::nativePath(const std::string &windowsPath) {

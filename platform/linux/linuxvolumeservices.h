@@ -25,6 +25,9 @@ public:
     bool GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeBytesAvailableToCaller,
                              ByteCount &totalBytes, ByteCount &totalFreeBytes) override;
     bool GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) override;
+    // Only a volume that passes checkVolume and holds FAT or exFAT. On the machine itself through UDisks2
+    // when it answers; otherwise (and always below another root) fatlabel or exfatlabel on the device.
+    bool SetVolumeLabelA(const std::string &rootPath, const std::string &label) override;
 
     // Where a path of the logic lies on this machine; every Linux service maps its paths here. A path on a
     // mapped drive ("H:\", "H:\a\b") lies below the volume's mount point, which is mounted first if

@@ -19,6 +19,8 @@ public:
     // Entry names of a folder, without "." and "..", in the order the folder lists them.
     std::vector<std::string> listFolder(const std::string &inside) const;
     bool isFolder(const std::string &inside) const;
+    // Whether this is the machine itself ("/") rather than a tree below some folder.
+    bool isWholeMachine() const { return m_root.empty(); }
 
 private:
     std::string m_root;

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/linux/drivemap.h"
+#include "platform/linux/systemroot.h"
+
+#include <optional>
+#include <string>
+
+namespace dravex {
+
+// Why a drive letter may not be written to.
+enum class Refusal {
+    None,
+    NotMapped,    // the letter names no volume
+    NotRemovable, // the disk no longer says it is removable
+    NoMedium,     // an empty slot
+    SystemMount,  // a volume of the disk, or something stacked on it, holds a system folder
+    ActiveSwap,   // a volume of the disk, or something stacked on it, is swap in use
+};
+
+struct VolumeCheck {
+    std::optional<MappedVolume> volume; // only when nothing refuses it
+    Refusal refusal = Refusal::None;
+    std::string detail; // the device or mount point at fault, for the message
+};
+
+// The one gate before anything writes to, unmounts or powers off a drive: the letter must map to a volume
+// of a removable disk with a medium, and no part of that disk may hold /, /boot, /boot/efi, /usr, /var or
+// /home, or be swap in use, be it a partition, the disk itself or a device-mapper or RAID device on them.
+VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter);
+
+// The node to hand to mkfs and fatlabel for the volume. On the machine: /dev/<name>, only if it is the
+// block device the volume is. Below any other root only a plain file (an image) will do, never a device
+// node or a link, so a fixture tree cannot lead to a real disk.
+std::optional<std::string> volumeDevicePath(const SystemRoot &root, const MappedVolume &volume);
+
+} // namespace dravex
