@@ -1,0 +1,43 @@
+#pragma once
+
+#include "helpers/helpercontext.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravex {
+
+enum class FormatFileSystem { Fat, Fat32, Exfat };
+
+struct FormatCommand {
+    char letter = 0; // upper case
+    FormatFileSystem fileSystem = FormatFileSystem::Fat;
+    std::string label; // empty: no label
+    bool quick = false;
+};
+
+struct ParsedFormatCommand {
+    std::optional<FormatCommand> command;
+    std::string problem; // when there is no command
+};
+
+// format.com's command line, as the tool builds it: "H:/FS:FAT32/V:DATA/q/y". A letter and ":", then
+// "/FS:" and FAT, FAT32 or exFAT, then optionally "/V:" and the label (which may hold blanks but no "/"),
+// then optionally "/q", and last "/y". Switch and file-system names in any case; no blanks between.
+ParsedFormatCommand parseFormatCommand(std::string_view text);
+
+// Why the file system cannot take the label; empty when it can. FAT: at most 11 bytes of printable
+// ASCII without *?.,;:/\|+=<>[]". exFAT: at most 11 characters of UTF-8 without control characters.
+std::string labelProblem(FormatFileSystem fileSystem, const std::string &label);
+
+// The mkfs command for the device. "FAT" is FAT12 below 16 MiB, where FAT16 has too few clusters.
+std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,
+                                       uint64_t deviceBytes, bool wholeDisk);
+
+// Formats the drive: guard, unmount, zeros over the whole volume unless quick, mkfs, mount again.
+int runFormat(const std::string &commandText, HelperContext &context);
+
+} // namespace dravex

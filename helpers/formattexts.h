@@ -1,0 +1,29 @@
+#pragma once
+
+// What format.com prints.
+namespace dravex::formattexts {
+
+inline constexpr const char *kBadLetter = "驱动器号无效，应为 X: 的形式：";
+inline constexpr const char *kMissingYes = "命令行必须以 /y 结尾：";
+inline constexpr const char *kMissingFileSystem = "缺少 /FS:文件系统：";
+inline constexpr const char *kUnknownFileSystem = "未知的文件系统：";
+inline constexpr const char *kNtfsUnsupported = "不支持 NTFS 文件系统";
+inline constexpr const char *kBadSwitch = "无效的开关：";
+inline constexpr const char *kLabelSlash = "卷标不能含有 /：";
+inline constexpr const char *kFatLabelTooLong = "FAT 卷标最长 11 个字节：";
+inline constexpr const char *kFatLabelCharacters =
+    "FAT 卷标只能含有 ASCII 字母、数字和 *?.,;:/\\|+=<>[]\" 以外的符号：";
+inline constexpr const char *kExfatLabelCharacters = "exFAT 卷标不能含有控制字符：";
+inline constexpr const char *kExfatLabelTooLong = "exFAT 卷标最长 11 个字符：";
+inline constexpr const char *kNoDevice = "找不到卷的设备：";
+inline constexpr const char *kCannotOpen = "无法打开设备：";
+inline constexpr const char *kZeroFailed = "写入设备失败：";
+inline constexpr const char *kMkfsFailed = "创建文件系统失败：";
+inline constexpr const char *kMkfsMissing = "无法启动：";
+inline constexpr const char *kZeroing = "正在清零 ";
+inline constexpr const char *kPercent = "已完成 ";
+inline constexpr const char *kCreating = "正在创建文件系统 ";
+inline constexpr const char *kMounted = "已挂载到 ";
+inline constexpr const char *kDone = "格式化完成。";
+
+} // namespace dravex::formattexts

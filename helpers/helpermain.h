@@ -1,0 +1,21 @@
+#pragma once
+
+#include "helpers/helpercontext.h"
+
+#include <string>
+
+namespace dravex {
+
+// One helper program's work on its whole command line; returns the exit code.
+using HelperRun = int (*)(const std::string &commandText, HelperContext &context);
+
+// The command line as a Windows program receives it: the arguments after the program, joined by one
+// blank, so "/V:MY DISK" and folders with blanks arrive whole.
+std::string joinArguments(int argc, char **argv);
+
+// main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of
+// UDisks2 on the machine itself and inert ones below any other root, standard output and error. When the
+// program fails in a terminal window it waits for Enter, so the operator can read why.
+int runHelperMain(int argc, char **argv, HelperRun run);
+
+} // namespace dravex

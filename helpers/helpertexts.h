@@ -1,0 +1,15 @@
+#pragma once
+
+// Texts all three helper programs print.
+namespace dravex::helpertexts {
+
+inline constexpr const char *kError = "错误：";
+inline constexpr const char *kPressEnter = "按回车键退出。";
+inline constexpr const char *kNotMapped = "驱动器不存在：";
+inline constexpr const char *kNotRemovable = "不是可移动磁盘，拒绝操作：";
+inline constexpr const char *kNoMedium = "驱动器中没有介质：";
+inline constexpr const char *kSystemMount = "磁盘含有系统分区，拒绝操作：";
+inline constexpr const char *kActiveSwap = "磁盘含有正在使用的交换分区，拒绝操作：";
+inline constexpr const char *kUnmountFailed = "无法卸载卷：";
+
+} // namespace dravex::helpertexts

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/linux/drivemap.h"
+#include "platform/linux/systemroot.h"
+
+#include <string>
+#include <vector>
+
+namespace dravex {
+
+// Where the volume is mounted, as seen inside the root, in mountinfo's order; empty when it is not.
+std::vector<std::string> mountPointsOf(const SystemRoot &root, const MappedVolume &volume);
+
+} // namespace dravex

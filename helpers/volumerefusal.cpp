@@ -1,0 +1,29 @@
+#include "helpers/volumerefusal.h"
+
+#include "helpers/helpertexts.h"
+
+namespace dravex {
+
+std::string refusalMessage(const VolumeCheck &check) {
+    const char *reason = helpertexts::kNotMapped;
+    switch (check.refusal) {
+    case Refusal::None:
+    case Refusal::NotMapped:
+        break;
+    case Refusal::NotRemovable:
+        reason = helpertexts::kNotRemovable;
+        break;
+    case Refusal::NoMedium:
+        reason = helpertexts::kNoMedium;
+        break;
+    case Refusal::SystemMount:
+        reason = helpertexts::kSystemMount;
+        break;
+    case Refusal::ActiveSwap:
+        reason = helpertexts::kActiveSwap;
+        break;
+    }
+    return std::string(helpertexts::kError) + reason + check.detail;
+}
+
+} // namespace dravex
