@@ -5,6 +5,8 @@
 #include "platform/directorysearch.h"
 #include "platform/fileservice.h"
 #include "platform/launcher.h"
+#include "platform/managementdata.h"
+#include "platform/registryreader.h"
 #include "platform/volumeservices.h"
 
 #include <string>
@@ -18,6 +20,8 @@ struct PlatformServices {
     FileService &files;
     CodePage &codePage;
     Launcher &launcher;
+    ManagementData &management;
+    RegistryReader &registry;
     DeviceChangeSource &deviceChanges;
     // The folder that holds the program, with "\" as separator where the logic appends to it.
     std::string programDirectory;

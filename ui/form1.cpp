@@ -122,7 +122,8 @@ Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &serv
     : QWidget(parent), m_variant(variant), m_contactAddress(std::move(contactAddress)), m_services(services),
       m_scan(services.volumes, m_table, m_state, variant), m_configDialog(m_state, services.directories),
       m_settings(services.files, services.codePage, services.programDirectory, m_state, m_configDialog),
-      m_contentCheck(services.directories, m_table, m_state, m_configDialog) {
+      m_contentCheck(services.directories, m_table, m_state, m_configDialog),
+      m_identityLookup(services.management, services.registry) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(text(m_variant == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
     resize(px(kClientWidth), px(kClientHeight));
@@ -149,8 +150,13 @@ Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &serv
     for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         child->setAttribute(Qt::WA_NoMousePropagation);
 
-    m_scanSteps.checkSlotContents = [this](int row) { m_contentCheck.CheckSlotContents(row); };
-    m_scan.setSteps(m_scanSteps);
+    ScanSteps steps;
+    steps.checkSlotContents = [this](int row) { m_contentCheck.CheckSlotContents(row); };
+    steps.lookupDriveIdentity = [this](const std::string &letter) {
+        m_identityLookup.LookupDriveIdentity(letter);
+        return m_identityLookup.identity();
+    };
+    m_scan.setSteps(steps);
 
     m_state.setPointerListener([this](int pointer) { showPointer(pointer); });
     refreshViews();
@@ -166,11 +172,6 @@ void Form1::setOperator(Operator &person) {
     m_operator = &person;
     if (m_form5)
         m_form5->setOperator(person);
-}
-
-void Form1::setIdentityLookup(std::function<UsbIdentity(const std::string &letter)> lookup) {
-    m_scanSteps.lookupDriveIdentity = std::move(lookup);
-    m_scan.setSteps(m_scanSteps);
 }
 
 void Form1::createCommandStrip() {
@@ -262,8 +263,9 @@ void Form1::createRows() {
         row.deviceName = makeLabel<ClickLabel>(box, indexed("Label9", i));
         makeCell(box, {}, twipRect(330, 570, 3075, 315), deviceFont, palette().color(QPalette::WindowText),
                  row.deviceName);
-        connect(row.deviceName, &ClickLabel::doubleClicked, this,
-                [this, i] { Q_EMIT deviceNameDoubleClicked(i); });
+        connect(row.deviceName, &ClickLabel::doubleClicked, this, [this, i] {
+            m_identityLookup.ShowDiskInfo(m_table.slots[static_cast<size_t>(i)].letter, *m_operator);
+        });
 
         row.deviceSerial =
             makeCell(box, indexed("Label10", i), twipRect(3420, 570, 3375, 315), deviceFont, kMaroon);

@@ -9,6 +9,7 @@
 #include "scan/mainwindowstate.h"
 #include "scan/variant.h"
 #include "ui/operatordialogs.h"
+#include "usbid/usbidentitylookup.h"
 
 #include <QWidget>
 
@@ -61,11 +62,9 @@ public:
     // The operator must outlive the window.
     void setOperator(Operator &person);
     // The identity lookup the scan uses when "查看VPSN" is ticked.
-    void setIdentityLookup(std::function<UsbIdentity(const std::string &letter)> lookup);
 
 Q_SIGNALS:
     void letterDoubleClicked(int row);
-    void deviceNameDoubleClicked(int row);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -114,10 +113,10 @@ private:
     DriveTable m_table;
     MainWindowState m_state;
     DriveScan m_scan;
-    ScanSteps m_scanSteps;
     ConfigDialog m_configDialog;
     SettingsFiles m_settings;
     ContentCheck m_contentCheck;
+    UsbIdentityLookup m_identityLookup;
     OperatorDialogs m_operatorDialogs;
     Operator *m_operator = &m_operatorDialogs;
     // Made on first showing; no owner window, so the window owns it here.

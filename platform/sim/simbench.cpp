@@ -207,4 +207,71 @@ bool SimBench::replaceFile(const std::string &path, const std::string &bytes) {
     return static_cast<bool>(out.flush());
 }
 
+namespace {
+
+constexpr const char *kUsbStorageKey =
+    "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\USBSTOR\\Enum\\";
+
+std::string blanksToUnderscores(std::string text) {
+    for (char &c : text)
+        if (c == ' ')
+            c = '_';
+    return text;
+}
+
+} // namespace
+
+std::optional<std::vector<ManagementInstance>> SimBench::InstancesOf(const std::string &className) {
+    ++m_managementQueries;
+    if (m_identityServicesFail)
+        return std::nullopt;
+    const bool associations = className.rfind("Win32_LogicalDiskToPartition", 0) == 0;
+    const bool disks = className == "Win32_DiskDrive";
+    std::vector<ManagementInstance> instances;
+    // Disk 0 is the bench machine's own disk; the sticks follow in letter order.
+    unsigned number = 1;
+    for (const auto &[letter, drive] : m_drives) {
+        if (drive.vendor.empty() && drive.serial.empty())
+            continue;
+        const std::string disk = std::to_string(number++);
+        ManagementInstance instance;
+        if (associations) {
+            instance.properties["Antecedent"] =
+                "\\\\BENCH\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #" + disk + ", Partition #0\"";
+            instance.properties["Dependent"] =
+                "\\\\BENCH\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" + std::string(1, letter) + ":\"";
+        } else if (disks) {
+            const std::string pnp = "USBSTOR\\DISK&VEN_" + blanksToUnderscores(drive.vendor) + "&PROD_" +
+                                    blanksToUnderscores(drive.product) + "&REV_" +
+                                    blanksToUnderscores(drive.revision) + "\\" + drive.serial + "&0";
+            instance.properties["Name"] = "\\\\.\\PHYSICALDRIVE" + disk;
+            instance.properties["PNPDeviceID"] = pnp;
+            instance.objectText = "\ninstance of Win32_DiskDrive\n{\n\tModel = \"" + drive.vendor + " " +
+                                  drive.product + "\";\n\tPNPDeviceID = \"" + pnp + "\";\n};\n";
+        } else {
+            continue;
+        }
+        instances.push_back(instance);
+    }
+    return instances;
+}
+
+std::optional<std::string> SimBench::RegRead(const std::string &valuePath) {
+    if (m_identityServicesFail || valuePath.rfind(kUsbStorageKey, 0) != 0)
+        return std::nullopt;
+    std::vector<std::string> entries;
+    for (const auto &entry : m_drives) {
+        const SimDrive &drive = entry.second;
+        if (!drive.vendorId.empty())
+            entries.push_back("USB\\VID_" + drive.vendorId + "&PID_" + drive.productId + "\\" + drive.serial);
+    }
+    const std::string name = valuePath.substr(std::string(kUsbStorageKey).size());
+    if (name == "Count")
+        return std::to_string(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (name == std::to_string(i))
+            return entries[i];
+    return std::nullopt;
+}
+
 } // namespace dravex

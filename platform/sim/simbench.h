@@ -4,6 +4,8 @@
 #include "platform/directorysearch.h"
 #include "platform/fileservice.h"
 #include "platform/launcher.h"
+#include "platform/managementdata.h"
+#include "platform/registryreader.h"
 #include "platform/volumeservices.h"
 
 #include <cstdint>
@@ -28,6 +30,8 @@ struct SimDrive {
     bool mediumPresent = true;
     bool freeSpaceQueryFails = false;
     bool locked = false;
+    // The USB identity. With vendor and serial both empty the management data knows no disk for the
+    // drive; without a vendor ID it is missing from the USB mass-storage list.
     std::string vendor, product, revision, serial, vendorId, productId;
 };
 
@@ -45,7 +49,9 @@ class SimBench : public VolumeServices,
                  public Launcher,
                  public DeviceChangeSource,
                  public DirectorySearch,
-                 public FileService {
+                 public FileService,
+                 public ManagementData,
+                 public RegistryReader {
 public:
     SimBench();
     ~SimBench() override;
@@ -66,6 +72,10 @@ public:
     const std::vector<SimLaunch> &launches() const { return m_launches; }
     // Makes every later Shell call fail, as a missing program would.
     void setLaunchFails(bool fails) { m_launchFails = fails; }
+
+    // Makes the management data and the registry unreachable, as a stopped service would.
+    void setIdentityServicesFail(bool fail) { m_identityServicesFail = fail; }
+    int managementQueries() const { return m_managementQueries; }
 
     // Makes the next write through the file service fail, as a full or failing disk would.
     void failNextWrite() { m_failNextWrite = true; }
@@ -93,6 +103,8 @@ public:
     bool deleteFile(const std::string &path) override;
     std::optional<std::string> readFile(const std::string &path) override;
     bool replaceFile(const std::string &path, const std::string &bytes) override;
+    std::optional<std::vector<ManagementInstance>> InstancesOf(const std::string &className) override;
+    std::optional<std::string> RegRead(const std::string &valuePath) override;
 
 private:
     SimDrive *driveAtRoot(const std::string &rootPath);
@@ -108,6 +120,8 @@ private:
     std::function<void(const std::string &)> m_beforeListing;
     bool m_launchFails = false;
     bool m_failNextWrite = false;
+    bool m_identityServicesFail = false;
+    int m_managementQueries = 0;
     long m_nextProcessId = 1000;
     int m_volumeQueries = 0;
     int m_driveListRefreshes = 0;

@@ -206,12 +206,12 @@ TEST_F(Form1Test, LoadShowsTheWindowBeforeTheFirstScanThenListsTheDrives) {
     bench.plug(stick('K', "BETA"));
     std::vector<bool> visibleDuringScan;
     std::vector<Qt::CursorShape> pointerDuringScan;
-    form.setIdentityLookup([&](const std::string &) {
+    // The content check walks each stick inside the scan: a place to watch the window from.
+    bench.setBeforeListing([&](const std::string &) {
         visibleDuringScan.push_back(form.isVisible());
         pointerDuringScan.push_back(form.cursor().shape());
-        return UsbIdentity{};
     });
-    child<QCheckBox>("Check2")->setChecked(true);
+    form.state().check1 = kChecked;
 
     // The design caption stands until the first scan writes the rows.
     EXPECT_EQ(textOf("Label11_0"), u("写保护"));
@@ -231,7 +231,8 @@ TEST_F(Form1Test, LoadShowsTheWindowBeforeTheFirstScanThenListsTheDrives) {
     EXPECT_EQ(textOf("Label1_1"), u("K"));
     EXPECT_EQ(textOf("Label2_1"), u("卷标:BETA"));
     EXPECT_EQ(textOf("Label1_2"), u(""));
-    EXPECT_EQ(textOf("Label11_0"), u(""));
+    // The design caption is gone; the listed rows carry the content check's verdict instead.
+    EXPECT_EQ(textOf("Label11_0"), u("OK"));
     EXPECT_EQ(textOf("Label11_9"), u(""));
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有2个U盘。"));
     EXPECT_TRUE(bench.hasListener());
@@ -269,19 +270,19 @@ TEST_F(Form1Test, EveryCellMirrorsItsSlot) {
 }
 
 TEST_F(Form1Test, DriveTextsAreShownLiterallyNeverAsMarkup) {
-    bench.plug(stick('H', "<b>A&B"));
-    form.setIdentityLookup([](const std::string &) {
-        UsbIdentity identity;
-        identity.vidPid = "0951&1666";
-        return identity;
-    });
+    SimDrive drive = stick('H', "<b>A&B");
+    drive.vendor = "V&W";
+    drive.serial = "S1";
+    drive.vendorId = "0951";
+    drive.productId = "1666";
+    bench.plug(drive);
     child<QCheckBox>("Check2")->setChecked(true);
     form.chus();
 
     auto *volumeLabel = child<QLabel>("Label2_0");
     auto *deviceKey = child<QLabel>("Label12_0");
     EXPECT_EQ(volumeLabel->text(), u("卷标:<b>A&B"));
-    EXPECT_EQ(deviceKey->text(), u("0951&1666"));
+    EXPECT_EQ(deviceKey->text(), u("VID_0951&PID_1666"));
     // Every text label, not just these two: any of them may receive a drive's or an operator's text.
     for (QLabel *label : form.findChildren<QLabel *>())
         if (label->pixmap().isNull()) {
@@ -463,11 +464,6 @@ TEST_F(Form1Test, ClicksOnRowsAndPanelsReachTheirHooks) {
     QTest::mouseDClick(child<QLabel>("Label1_6"), Qt::LeftButton);
     ASSERT_EQ(letter.count(), 1);
     EXPECT_EQ(letter.at(0).at(0).toInt(), 6);
-
-    QSignalSpy deviceName(&form, &Form1::deviceNameDoubleClicked);
-    QTest::mouseDClick(child<QLabel>("Label9_9"), Qt::LeftButton);
-    ASSERT_EQ(deviceName.count(), 1);
-    EXPECT_EQ(deviceName.at(0).at(0).toInt(), 9);
 }
 
 TEST_F(Form1Test, ContactPanelOpensANewMail) {
@@ -809,6 +805,62 @@ TEST_F(Form1BatchTest, F8EjectsAllAndARowNumberEjectsOne) {
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("指定处没有U盘可供卸载！"));
     for (const SimLaunch &launch : bench.launches())
         EXPECT_EQ(launch.windowStyle, kWindowHidden);
+}
+
+} // namespace
+} // namespace dravex
+
+namespace dravex {
+namespace {
+
+class Form1IdentityTest : public Form1Test {
+protected:
+    void SetUp() override {
+        form.setOperator(person);
+        SimDrive known = stick('F', "ONE");
+        known.vendor = "ABC";
+        known.product = "FLASH DISK";
+        known.revision = "1.00";
+        known.serial = "0123456789AB";
+        known.vendorId = "1234";
+        known.productId = "5678";
+        bench.plug(known);
+        // No identity at all: the management data knows no disk for it.
+        bench.plug(stick('G', "TWO"));
+    }
+    FakeOperator person;
+};
+
+TEST_F(Form1IdentityTest, TickedBoxShowsEachSticksOwnIdentity) {
+    child<QCheckBox>("Check2")->setChecked(true);
+    form.load();
+    EXPECT_EQ(textOf("Label9_0"), u("ABC FLASH 1.00"));
+    EXPECT_EQ(textOf("Label10_0"), u("S/N:0123456789AB"));
+    EXPECT_EQ(textOf("Label12_0"), u("VID_1234&PID_5678"));
+    // Never the identity of the stick looked up before it.
+    EXPECT_EQ(textOf("Label9_1"), u("  "));
+    EXPECT_EQ(textOf("Label10_1"), u("S/N:"));
+    EXPECT_EQ(textOf("Label12_1"), u(""));
+}
+
+TEST_F(Form1IdentityTest, ClearBoxMakesNoLookup) {
+    form.load();
+    EXPECT_EQ(bench.managementQueries(), 0);
+    EXPECT_EQ(textOf("Label9_0"), u(""));
+    EXPECT_EQ(textOf("Label10_0"), u(""));
+}
+
+TEST_F(Form1IdentityTest, DoubleClickOnIdentityShowsTheDiskDescription) {
+    form.load();
+    QTest::mouseDClick(child<QLabel>("Label9_0"), Qt::LeftButton);
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_EQ(person.messages[0].second, "USBDisk Info");
+    EXPECT_NE(person.messages[0].first.find("USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1.00\\0123456789AB&0"),
+              std::string::npos);
+    // Rows without a known disk, and empty rows, show nothing.
+    QTest::mouseDClick(child<QLabel>("Label9_1"), Qt::LeftButton);
+    QTest::mouseDClick(child<QLabel>("Label9_7"), Qt::LeftButton);
+    EXPECT_EQ(person.messages.size(), 1u);
 }
 
 } // namespace

@@ -40,7 +40,7 @@ struct TestServices {
     PassThroughCodePage codePage;
     QTemporaryDir programDirectory;
     PlatformServices services{
-        bench, bench, bench, codePage, bench, bench, programDirectory.path().toStdString()};
+        bench, bench, bench, codePage, bench, bench, bench, bench, programDirectory.path().toStdString()};
 
     std::filesystem::path settingsFile(const char *name) const {
         return std::filesystem::path(programDirectory.path().toStdString()) / name;
