@@ -270,8 +270,52 @@ def ten_sticks():
     mounts.save(root)
 
 
+def guarded_sticks():
+    """Sticks the helper programs must refuse, beside a plain one they may work on."""
+    root = new_case("guarded-sticks")
+    mounts = MountInfo()
+    disk(root, "sda", 0, "devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0", removable="0",
+         size="500118192", props={"ID_BUS": "ata", "ID_PATH": "pci-0000:00:17.0-ata-1"},
+         partitions=[(1, fs_props("vfat", "FAT32", "SYSTEM"), 500000000)])
+    # F: a plain stick.
+    major, minor = usb_stick(root, "sdb", 1, 1, partitions=[(1, fs_props("vfat", "FAT32", "PLAIN", "1000-0001"), 32768)])
+    mounts.add(root, "/media/op/PLAIN", major, minor + 1, "vfat", "/dev/sdb1")
+    # G:, H: a stick the machine runs from: / on its second partition.
+    major, minor = usb_stick(root, "sdc", 2, 2, partitions=[(1, fs_props("vfat", "FAT32", "LIVEDATA", "1000-0002"), 32768),
+                                                            (2, fs_props("ext4", "1.0", "LIVEROOT"), 32768)])
+    mounts.add(root, "/media/op/LIVEDATA", major, minor + 1, "vfat", "/dev/sdc1")
+    mounts.add(root, "/", major, minor + 2, "ext4", "/dev/sdc2", make_folder=False)
+    # I:, J: a stick with swap in use on its second partition.
+    major, minor = usb_stick(root, "sdd", 3, 3, partitions=[(1, fs_props("vfat", "FAT32", "SWAPDATA", "1000-0003"), 32768),
+                                                            (2, {"ID_FS_TYPE": "swap", "ID_FS_USAGE": "other"}, 32768)])
+    mounts.add(root, "/media/op/SWAPDATA", major, minor + 1, "vfat", "/dev/sdd1")
+    write(os.path.join(root, "proc/swaps"), "Filename\t\t\t\tType\t\tSize\t\tUsed\t\tPriority\n"
+                                            "/dev/sdd2                               partition\t16380\t\t0\t\t-2\n")
+    # K: a stick whose partition holds a device-mapper volume mounted on /home.
+    major, minor = usb_stick(root, "sde", 4, 4, partitions=[(1, {"ID_FS_TYPE": "vfat", "ID_FS_USAGE": "filesystem",
+                                                                 "ID_FS_VERSION": "FAT32"}, 32768)])
+    dm = "sys/devices/virtual/block/dm-0"
+    write(os.path.join(root, dm, "dev"), "254:0\n")
+    write(os.path.join(root, dm, "removable"), "0\n")
+    write(os.path.join(root, dm, "size"), "32768\n")
+    link(os.path.join(root, "sys/block/dm-0"), "../devices/virtual/block/dm-0")
+    link(os.path.join(root, "sys/class/block/dm-0"), "../../devices/virtual/block/dm-0")
+    holders = os.path.realpath(os.path.join(root, "sys/block/sde")) + "/sde1/holders"
+    link(os.path.join(holders, "dm-0"), os.path.relpath(os.path.join(root, dm), holders))
+    mounts.add(root, "/home", 254, 0, "ext4", "/dev/mapper/home", make_folder=False)
+    # L:, M: a card reader, one slot empty, one with a card.
+    usb_stick(root, "sdf", 5, 5, lun=0, size="0")
+    major, minor = usb_stick(root, "sdg", 6, 5, lun=1, partitions=[(1, fs_props("vfat", "FAT16", "CARD", "1000-0006"), 32768)])
+    mounts.add(root, "/media/op/CARD", major, minor + 1, "vfat", "/dev/sdg1")
+    # A USB disk that says it is fixed: no letter, whatever it holds.
+    major, minor = usb_stick(root, "sdh", 7, 7, removable="0", partitions=[(1, fs_props("vfat", "FAT32", "FIXED"), 32768)])
+    mounts.add(root, "/media/op/FIXED", major, minor + 1, "vfat", "/dev/sdh1")
+    mounts.save(root)
+
+
 def main():
-    for case in (hub_two_sticks, card_reader, odd_partitions, whole_disk, labels, broken, many_sticks, ten_sticks):
+    for case in (hub_two_sticks, card_reader, odd_partitions, whole_disk, labels, broken, many_sticks, ten_sticks,
+                 guarded_sticks):
         case()
     return 0
 
