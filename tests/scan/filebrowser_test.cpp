@@ -1,0 +1,112 @@
+#include "platform/sim/simbench.h"
+#include "scan/filebrowser.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace dravex {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileBrowserTest : public ::testing::Test {
+protected:
+    SimBench bench;
+    FileBrowser browser{bench, bench};
+    fs::path root;
+
+    void SetUp() override {
+        SimDrive stick;
+        stick.letter = 'H';
+        bench.plug(stick);
+        root = bench.folderOf('H');
+    }
+    void file(const fs::path &path) {
+        fs::create_directories(path.parent_path());
+        std::ofstream(path) << "x";
+    }
+    std::vector<std::string> folderNames() const {
+        std::vector<std::string> names;
+        for (const FolderItem &item : browser.folders())
+            names.push_back(std::to_string(item.depth) + (item.isCurrent ? "*" : " ") + item.name);
+        return names;
+    }
+    using Names = std::vector<std::string>;
+};
+
+TEST_F(FileBrowserTest, RootWithFilesAndFolders) {
+    file(root / "b.txt");
+    file(root / "A.EXE");
+    file(root / ".hidden");
+    file(root / "tools" / "t.exe");
+    fs::create_directories(root / "Docs");
+    browser.openDrive("H");
+    EXPECT_EQ(browser.folderPath(), "H:\\");
+    EXPECT_EQ(browser.files(), (Names{".hidden", "A.EXE", "b.txt"}));
+    EXPECT_EQ(folderNames(), (Names{"0*H:\\", "1 Docs", "1 tools"}));
+    EXPECT_EQ(browser.statusText(), "目录下有3个文件");
+}
+
+TEST_F(FileBrowserTest, EmptyRoot) {
+    browser.openDrive("H");
+    EXPECT_TRUE(browser.files().empty());
+    EXPECT_EQ(browser.statusText(), "目录下有0个文件");
+}
+
+TEST_F(FileBrowserTest, OpeningSubfoldersAndParents) {
+    file(root / "a.txt");
+    file(root / "tools" / "t1.exe");
+    file(root / "tools" / "t2.exe");
+    fs::create_directories(root / "tools" / "deep");
+    browser.openDrive("H");
+    browser.openFolder(browser.folders().at(1).path);
+    EXPECT_EQ(browser.folderPath(), "H:\\tools");
+    EXPECT_EQ(folderNames(), (Names{"0 H:\\", "1*tools", "2 deep"}));
+    EXPECT_EQ(browser.files(), (Names{"t1.exe", "t2.exe"}));
+    EXPECT_EQ(browser.statusText(), "目录下有2个文件");
+
+    browser.openFolder(browser.folders().at(2).path);
+    EXPECT_EQ(browser.folderPath(), "H:\\tools\\deep");
+    EXPECT_EQ(folderNames(), (Names{"0 H:\\", "1 tools", "2*deep"}));
+    EXPECT_EQ(browser.statusText(), "目录下有0个文件");
+
+    browser.openFolder(browser.folders().at(0).path);
+    EXPECT_EQ(browser.folderPath(), "H:\\");
+    EXPECT_EQ(browser.statusText(), "目录下有1个文件");
+}
+
+TEST_F(FileBrowserTest, CommandTextsAreUnquotedFullPaths) {
+    file(root / "tools" / "my tool.exe");
+    browser.openDrive("H");
+    EXPECT_EQ(browser.commandFor("a.exe"), "H:\\a.exe");
+    browser.startFile("my file.doc");
+    browser.openFolder("H:\\tools");
+    browser.startFile("my tool.exe");
+    ASSERT_EQ(bench.launches().size(), 2u);
+    EXPECT_EQ(bench.launches()[0].commandLine, "H:\\my file.doc");
+    EXPECT_EQ(bench.launches()[1].commandLine, "H:\\tools\\my tool.exe");
+    EXPECT_EQ(bench.launches()[1].windowStyle, kWindowMaximizedFocus);
+}
+
+TEST_F(FileBrowserTest, FileThatCannotStartIsNamedInTheStatus) {
+    file(root / "data.bin");
+    browser.openDrive("H");
+    bench.setLaunchFails(true);
+    browser.startFile("data.bin");
+    EXPECT_EQ(browser.statusText(), "无法打开H:\\data.bin");
+}
+
+TEST_F(FileBrowserTest, StickPulledWhileBrowsing) {
+    file(root / "tools" / "t.exe");
+    browser.openDrive("H");
+    bench.unplug('H');
+    browser.openFolder("H:\\tools");
+    EXPECT_TRUE(browser.files().empty());
+    EXPECT_EQ(folderNames(), (Names{"0 H:\\", "1*tools"}));
+    EXPECT_EQ(browser.statusText(), "无法读取H:\\tools");
+}
+
+} // namespace
+} // namespace dravex
