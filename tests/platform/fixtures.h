@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -55,5 +57,24 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// A fixture tree copied into a folder of the test's, so the test may put images and change files in it.
+inline std::string copySysroot(const std::string &name, const std::filesystem::path &into) {
+    const std::filesystem::path copy = into / name;
+    std::filesystem::copy(sysroot(name), copy,
+                          std::filesystem::copy_options::recursive |
+                              std::filesystem::copy_options::copy_symlinks);
+    return copy.string();
+}
+
+inline std::string fileBytes(const std::string &path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+inline void writeFileBytes(const std::string &path, const std::string &bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << bytes;
+}
 
 } // namespace dravex

@@ -1,0 +1,65 @@
+#include "platform/linux/cardreader.h"
+
+#include "fixtures.h"
+
+#include <gtest/gtest.h>
+
+namespace dravex {
+namespace {
+
+TEST(UsbInterfacePath, Table) {
+    const struct {
+        const char *idPath;
+        const char *interface;
+    } cases[] = {
+        {"pci-0000:00:14.0-usb-0:3:1.0-scsi-0:0:0:1", "pci-0000:00:14.0-usb-0:3:1.0"},
+        {"pci-0000:00:14.0-usb-0:1.4:1.0-scsi-0:0:0:0", "pci-0000:00:14.0-usb-0:1.4:1.0"},
+        {"pci-0000:00:14.0-usb-0:3:1.0", "pci-0000:00:14.0-usb-0:3:1.0"},
+        {"pci-0000:00:17.0-ata-1", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(usbInterfacePath(c.idPath), c.interface) << c.idPath;
+}
+
+TEST(UsbDevicePath, Table) {
+    const struct {
+        const char *sysfs;
+        const char *device;
+    } cases[] = {
+        {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/host8/target8:0:0/8:0:0:1/block/sde",
+         "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3"},
+        {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.4/1-1.4:1.0/host3/block/sdb",
+         "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.4"},
+        {"/sys/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/sda", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(usbDevicePath(c.sysfs), c.device) << c.sysfs;
+}
+
+TEST(CardReaderSlot, SlotsShareAUsbDeviceSticksDoNot) {
+    const SystemRoot guarded(sysroot("guarded-sticks"));
+    EXPECT_TRUE(isCardReaderSlot(guarded, "sdg"));
+    EXPECT_TRUE(isCardReaderSlot(guarded, "sdf"));
+    EXPECT_FALSE(isCardReaderSlot(guarded, "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(guarded, "sda"));
+    const SystemRoot reader(sysroot("card-reader"));
+    EXPECT_TRUE(isCardReaderSlot(reader, "sde"));
+    const SystemRoot hub(sysroot("hub-two-sticks"));
+    EXPECT_FALSE(isCardReaderSlot(hub, "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(hub, "sdc"));
+}
+
+TEST(CardReaderSlot, SysfsParentAloneIsEnough) {
+    // Without udev records only sysfs tells the slots apart from two sticks.
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    std::filesystem::remove_all(tree + "/run/udev/data");
+    const SystemRoot root(tree);
+    EXPECT_TRUE(isCardReaderSlot(root, "sdg"));
+    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+}
+
+} // namespace
+} // namespace dravex

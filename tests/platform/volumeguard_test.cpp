@@ -1,0 +1,108 @@
+#include "platform/linux/volumeguard.h"
+
+#include "fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace dravex {
+namespace {
+
+TEST(VolumeGuard, RefusesEveryDiskThatIsNotAPlainStick) {
+    const SystemRoot root(sysroot("guarded-sticks"));
+    const DriveMap map = DriveMap::read(root);
+    const struct {
+        char letter;
+        Refusal refusal;
+        const char *detail;
+        const char *volume;
+    } cases[] = {
+        {'F', Refusal::None, "", "sdb1"},
+        {'f', Refusal::None, "", "sdb1"},
+        // / on the second partition refuses the first one as well.
+        {'G', Refusal::SystemMount, "sdc2 /", ""},
+        {'H', Refusal::SystemMount, "sdc2 /", ""},
+        {'I', Refusal::ActiveSwap, "sdd2", ""},
+        {'J', Refusal::ActiveSwap, "sdd2", ""},
+        // /home lives on a device-mapper volume stacked on the stick's partition.
+        {'K', Refusal::SystemMount, "dm-0 /home", ""},
+        {'L', Refusal::NoMedium, "sdf", ""},
+        {'M', Refusal::None, "", "sdg1"},
+        // The fixed disks (sda, and sdh that says it is fixed) have no letter at all.
+        {'N', Refusal::NotMapped, "N:", ""},
+        {'C', Refusal::NotMapped, "C:", ""},
+        {'1', Refusal::NotMapped, "1:", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.letter);
+        const VolumeCheck check = checkVolume(root, map, c.letter);
+        EXPECT_EQ(check.refusal, c.refusal);
+        EXPECT_EQ(check.detail, c.detail);
+        EXPECT_EQ(check.volume.has_value(), c.refusal == Refusal::None);
+        EXPECT_EQ(check.volume ? check.volume->volumeName : "", c.volume);
+    }
+}
+
+TEST(VolumeGuard, RefusesADiskThatTurnedFixedAfterTheMapWasRead) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    const SystemRoot root(tree);
+    const DriveMap map = DriveMap::read(root);
+    writeFileBytes(tree + "/sys/block/sdb/removable", "0\n");
+    const VolumeCheck check = checkVolume(root, map, 'F');
+    EXPECT_EQ(check.refusal, Refusal::NotRemovable);
+    EXPECT_FALSE(check.volume);
+}
+
+TEST(VolumeGuard, SwapListedUnderAnotherPathStillCounts) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    writeFileBytes(tree + "/proc/swaps",
+                   "Filename Type Size Used Priority\n/dev/disk/by-x/../../sdb1 partition 1 0 -2\n");
+    const SystemRoot root(tree);
+    EXPECT_EQ(checkVolume(root, DriveMap::read(root), 'F').refusal, Refusal::ActiveSwap);
+    // The heading alone lists nothing.
+    writeFileBytes(tree + "/proc/swaps", "sdb1 Type Size Used Priority\n");
+    EXPECT_EQ(checkVolume(root, DriveMap::read(root), 'F').refusal, Refusal::None);
+}
+
+TEST(VolumeGuard, DevicePathBelowAFixtureRootIsOnlyAPlainFile) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    const SystemRoot root(tree);
+    const VolumeCheck check = checkVolume(root, DriveMap::read(root), 'F');
+    ASSERT_TRUE(check.volume);
+    EXPECT_FALSE(volumeDevicePath(root, *check.volume));
+
+    std::filesystem::create_directories(tree + "/dev");
+    writeFileBytes(tree + "/dev/sdb1", "image");
+    EXPECT_EQ(volumeDevicePath(root, *check.volume), tree + "/dev/sdb1");
+
+    // A link could lead anywhere, a real disk included.
+    std::filesystem::remove(tree + "/dev/sdb1");
+    std::filesystem::create_symlink(tree + "/image", tree + "/dev/sdb1");
+    writeFileBytes(tree + "/image", "image");
+    EXPECT_FALSE(volumeDevicePath(root, *check.volume));
+    std::filesystem::remove(tree + "/dev/sdb1");
+    std::filesystem::create_directory(tree + "/dev/sdb1");
+    EXPECT_FALSE(volumeDevicePath(root, *check.volume));
+
+    MappedVolume escaping = *check.volume;
+    escaping.volumeName = "../image";
+    EXPECT_FALSE(volumeDevicePath(root, escaping));
+}
+
+TEST(VolumeGuard, DevicePathOnTheMachineMustBeThatBlockDevice) {
+    // /dev/null is a character device: no block device of any volume.
+    MappedVolume volume;
+    volume.volumeName = "null";
+    volume.major = 1;
+    volume.minor = 3;
+    EXPECT_FALSE(volumeDevicePath(SystemRoot("/"), volume));
+    volume.volumeName = "no-such-device-here";
+    EXPECT_FALSE(volumeDevicePath(SystemRoot("/"), volume));
+}
+
+} // namespace
+} // namespace dravex
