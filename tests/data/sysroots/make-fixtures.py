@@ -313,9 +313,159 @@ def guarded_sticks():
     mounts.save(root)
 
 
+# The USB identity cases: USB devices with their descriptors, the SCSI inquiry texts and the host name.
+USB_DEVICE = "devices/pci0000:00/0000:00:14.0/usb1/1-{port}"
+
+
+def usb_device(root, port, vendor_id, product_id, serial=None, interface_class="08"):
+    """A USB device with one interface, linked from sys/bus/usb/devices as the kernel does."""
+    device = USB_DEVICE.format(port=port)
+    base = os.path.join(root, "sys", device)
+    write(os.path.join(base, "idVendor"), vendor_id + "\n")
+    write(os.path.join(base, "idProduct"), product_id + "\n")
+    if serial is not None:
+        write(os.path.join(base, "serial"), serial + "\n")
+    interface = "1-%s:1.0" % port
+    write(os.path.join(base, interface, "bInterfaceClass"), interface_class + "\n")
+    link(os.path.join(root, "sys/bus/usb/devices/1-%s" % port), "../../../" + device)
+    link(os.path.join(root, "sys/bus/usb/devices", interface), "../../../%s/%s" % (device, interface))
+
+
+def scsi_disk(root, name, index, port, host, lun=0, inquiry=None, block_size=None, **kwargs):
+    """A disk on a USB port whose SCSI device carries its inquiry texts, as sd does."""
+    devices = USB_DEVICES.format(port=port, host=host, lun=lun)
+    result = disk(root, name, index, devices, **kwargs)
+    scsi = os.path.join(root, "sys", devices)
+    link(os.path.join(scsi, "block", name, "device"), "../..")
+    for key, value in (inquiry or {}).items():
+        write(os.path.join(scsi, key), value + "\n")
+    if block_size is not None:
+        write(os.path.join(scsi, "block", name, "queue/logical_block_size"), block_size + "\n")
+    return result
+
+
+def hostname(root, text):
+    write(os.path.join(root, "proc/sys/kernel/hostname"), text)
+
+
+def identity_two_sticks():
+    root = new_case("identity-two-sticks")
+    mounts = MountInfo()
+    hostname(root, "bench-07\n")
+    disk(root, "sda", 0, "devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0", removable="0",
+         size="976773168", props={"ID_BUS": "ata", "ID_PATH": "pci-0000:00:17.0-ata-1", "ID_VENDOR": "ATA",
+                                  "ID_MODEL": "Samsung_SSD_860_EVO_500GB",
+                                  "ID_MODEL_ENC": "Samsung\\x20SSD\\x20860\\x20EVO\\x20500GB",
+                                  "ID_REVISION": "RVT04B6Q", "ID_SERIAL_SHORT": "S3Z1NB0K123456A"},
+         partitions=[(1, fs_props("ext4", "1.0", "system"), 500000000), (2, None, 400000000)])
+    mounts.add(root, "/", 8, 1, "ext4", "/dev/sda1", make_folder=False)
+    disk(root, "loop0", 0, "devices/virtual", removable="0", size="0", device=(7, 0), props={})
+    disk(root, "sr0", 0, "devices/pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0", size="0",
+         device=(11, 0), props={"ID_CDROM": "1", "ID_BUS": "ata", "ID_PATH": "pci-0000:00:17.0-ata-2"})
+    # The kernel named the stick on port 10 first; recent udev writes only the ID_USB_ keys.
+    usb_device(root, 10, "1234", "abcd", "AA04012700007245")
+    major, minor = scsi_disk(root, "sdb", 1, 10, 6, props={
+        "ID_BUS": "usb", "ID_PATH": USB.format(port=10, lun=0), "ID_USB_DRIVER": "usb-storage",
+        "ID_USB_VENDOR": "ABC", "ID_USB_VENDOR_ENC": "ABC\\x20\\x20\\x20\\x20\\x20",
+        "ID_USB_MODEL": "FLASH_DISK", "ID_USB_MODEL_ENC": "FLASH\\x20DISK\\x20\\x20\\x20\\x20\\x20\\x20",
+        "ID_USB_REVISION": "1100", "ID_USB_SERIAL_SHORT": "AA04012700007245",
+        "ID_USB_VENDOR_ID": "1234", "ID_USB_MODEL_ID": "abcd"},
+        partitions=[(1, fs_props("vfat", "FAT32", "TENTH", "1010-AAAA"), 7862272)])
+    mounts.add(root, "/media/op/TENTH", major, minor + 1, "vfat", "/dev/sdb1")
+    # Older udev writes only the ID_ keys; the model is longer than a device id takes.
+    usb_device(root, 2, "0951", "1666", "07a1b2C3d4")
+    major, minor = scsi_disk(root, "sdc", 2, 2, 7, block_size="4096", size="30253056", props={
+        "ID_BUS": "usb", "ID_PATH": USB.format(port=2, lun=0), "ID_USB_DRIVER": "usb-storage",
+        "ID_VENDOR": "Kingmax", "ID_VENDOR_ENC": "Kingmax\\x20", "ID_MODEL": "USB_Flash_Drive_16GB_Pro",
+        "ID_MODEL_ENC": "USB\\x20Flash\\x20Drive\\x2016GB\\x20Pro", "ID_REVISION": "PMAP",
+        "ID_SERIAL_SHORT": "07a1b2C3d4", "ID_VENDOR_ID": "0951", "ID_MODEL_ID": "1666"},
+        partitions=[(1, fs_props("vfat", "FAT32", "SECOND", "2020-BBBB"), 30251008)])
+    mounts.add(root, "/media/op/SECOND", major, minor + 1, "vfat", "/dev/sdc1")
+    # A keyboard: a USB device, but no mass storage.
+    usb_device(root, 7, "046d", "c31c", interface_class="03")
+    mounts.save(root)
+
+
+def identity_card_reader():
+    root = new_case("identity-card-reader")
+    hostname(root, "bench-07\n")
+    usb_device(root, 4, "058f", "6366", "058F63666433")
+    common = {"ID_BUS": "usb", "ID_USB_DRIVER": "usb-storage", "ID_USB_VENDOR": "Generic-",
+              "ID_VENDOR": "Generic-", "ID_USB_REVISION": "1.00", "ID_REVISION": "1.00",
+              "ID_USB_SERIAL_SHORT": "058F63666433", "ID_SERIAL_SHORT": "058F63666433",
+              "ID_USB_VENDOR_ID": "058f", "ID_VENDOR_ID": "058f", "ID_USB_MODEL_ID": "6366",
+              "ID_MODEL_ID": "6366"}
+    # Both slots on one SCSI host, the first empty.
+    scsi_disk(root, "sdb", 1, 4, 6, lun=0, size="0",
+              props=dict(common, ID_PATH=USB.format(port=4, lun=0), ID_USB_MODEL="SD/MMC", ID_MODEL="SD/MMC"))
+    scsi_disk(root, "sdc", 2, 4, 6, lun=1, size="3862528",
+              props=dict(common, ID_PATH=USB.format(port=4, lun=1), ID_USB_MODEL="MS/MS-Pro",
+                         ID_MODEL="MS/MS-Pro"),
+              partitions=[(1, fs_props("vfat", "FAT16", "CAMERA", "0C1E-55F0"), 3860480)])
+    # A stick still being set up: its interface is there, its disk not yet.
+    usb_device(root, 5, "0781", "5567", "4C530001230509116373")
+    MountInfo().save(root)
+
+
+def identity_no_serial():
+    root = new_case("identity-no-serial")
+    usb_device(root, 3, "090c", "1000")
+    scsi_disk(root, "sdb", 1, 3, 6, props={
+        "ID_BUS": "usb", "ID_PATH": USB.format(port=3, lun=0), "ID_USB_DRIVER": "usb-storage",
+        "ID_USB_VENDOR": "SMI", "ID_USB_MODEL": "USB_DISK", "ID_USB_REVISION": "1100",
+        "ID_USB_VENDOR_ID": "090c", "ID_USB_MODEL_ID": "1000"},
+        partitions=[(1, fs_props("vfat", "FAT32", "NOSERIAL"), 7862272)])
+    MountInfo().save(root)
+
+
+def identity_sd_card():
+    root = new_case("identity-sd-card")
+    mmc = "devices/platform/soc/fe340000.mmc/mmc_host/mmc0/mmc0:aaaa"
+    disk(root, "mmcblk0", 0, mmc, size="62333952", device=(179, 0),
+         props={"ID_PATH": "platform-fe340000.mmc", "ID_NAME": "SD32G", "ID_SERIAL": "0x5a3b1c2d"},
+         disk_fs=fs_props("vfat", "FAT32", "CARD"))
+    # The boot area of an eMMC chip is listed as a disk of its own but is none.
+    disk(root, "mmcblk1boot0", 0, "devices/platform/soc/fe2c0000.mmc/mmc_host/mmc1/mmc1:0001",
+         removable="0", size="8192", device=(179, 8), props={})
+    usb_device(root, 1, "1234", "abcd", "CARDSTICK01")
+    scsi_disk(root, "sdb", 1, 1, 6, props={
+        "ID_BUS": "usb", "ID_PATH": USB.format(port=1, lun=0), "ID_USB_DRIVER": "usb-storage",
+        "ID_USB_VENDOR": "ABC", "ID_USB_MODEL": "FLASH_DISK", "ID_USB_REVISION": "1100",
+        "ID_USB_SERIAL_SHORT": "CARDSTICK01", "ID_USB_VENDOR_ID": "1234", "ID_USB_MODEL_ID": "abcd"},
+        partitions=[(1, fs_props("vfat", "FAT32", "STICK"), 7862272)])
+    MountInfo().save(root)
+
+
+def identity_hostile():
+    root = new_case("identity-hostile")
+    hostname(root, " my host\\\"name:\x01\n")
+    # No udev record at all: the SCSI inquiry and the USB descriptors are all there is, and they are bad.
+    usb_device(root, 1, "zzzz", "1234567", "\x01bad,serial")
+    major, minor = scsi_disk(root, "sdb", 1, 1, 6, removable="yes", size="12x", block_size="abc",
+                             inquiry={"vendor": "Intenso ", "model": "Rainbow Line    ", "rev": "8.07"})
+    os.remove(os.path.join(root, "run/udev/data/b%d:%d" % (major, minor)))
+    # A record with hardly any keys, and lines that are no properties.
+    usb_device(root, 2, "1b1c", "1a0f", "HOSTILE02")
+    major, minor = scsi_disk(root, "sdc", 2, 2, 7, props={"ID_BUS": "usb"})
+    with open(os.path.join(root, "run/udev/data/b%d:%d" % (major, minor)), "a", encoding="utf-8") as f:
+        f.write("E:\nE:=novalue\nE:ID_VENDOR\ngarbage\x00line\n")
+    # Texts that would break the ids and the description if copied as they are.
+    usb_device(root, 3, "abcd", "ef01")
+    scsi_disk(root, "sdd", 3, 3, 8, props={
+        "ID_BUS": "usb", "ID_PATH": USB.format(port=3, lun=0), "ID_USB_VENDOR": "A&B\\C",
+        "ID_USB_VENDOR_ENC": "Say\\x22hi\\x22\\x5c\\x0a", "ID_USB_MODEL": "Very_Long_Model_Name_Beyond_Sixteen",
+        "ID_USB_REVISION": "1.0.0.0.0", "ID_USB_SERIAL_SHORT": "SER,IAL", "ID_USB_VENDOR_ID": "0x12",
+        "ID_USB_MODEL_ID": ""},
+        partitions=[(1, fs_props("vfat", "FAT32", "HOSTILE"), 1000000)])
+    # A listed disk whose folder is gone.
+    link(os.path.join(root, "sys/block/sdz"), "../devices/missing/sdz")
+    MountInfo().save(root)
+
+
 def main():
     for case in (hub_two_sticks, card_reader, odd_partitions, whole_disk, labels, broken, many_sticks, ten_sticks,
-                 guarded_sticks):
+                 guarded_sticks, identity_two_sticks, identity_card_reader, identity_no_serial, identity_sd_card,
+                 identity_hostile):
         case()
     return 0
 

@@ -1,0 +1,185 @@
+#include "platform/linux/linuxusbstorageregistry.h"
+
+#include "platform/linux/drivemap.h"
+#include "platform/linux/identitytext.h"
+#include "platform/linux/textfields.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <memory>
+
+namespace dravex {
+
+namespace {
+
+const std::string kEnumKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\USBSTOR\\Enum\\";
+
+std::string resolved(const std::string &path) {
+    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : std::string();
+}
+
+bool equalsIgnoringCase(std::string_view left, std::string_view right) {
+    if (left.size() != right.size())
+        return false;
+    for (size_t i = 0; i < left.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(left[i]) != lower(right[i]))
+            return false;
+    }
+    return true;
+}
+
+// A sysfs attribute without its line end; empty when it cannot be read.
+std::string attribute(const SystemRoot &root, const std::string &path) {
+    const auto text = root.readFile(path);
+    if (!text)
+        return {};
+    std::string value = *text;
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+        value.pop_back();
+    return value;
+}
+
+bool isMassStorageInterface(const SystemRoot &root, const std::string &folder) {
+    const auto text = root.readFile(folder + "/bInterfaceClass");
+    return text && usbHexId(*text) == std::string("0008");
+}
+
+// What the entry of one USB device is made from.
+struct StorageDevice {
+    std::string folder;
+    std::optional<UdevRecord> diskRecord; // of its first disk, when it has one
+};
+
+} // namespace
+
+std::optional<UsbAttachment> usbAttachmentOf(const SystemRoot &root, const std::string &diskName) {
+    if (diskName.empty() || diskName.find('/') != std::string::npos || diskName == "." || diskName == "..")
+        return std::nullopt;
+    const std::string rootFolder = resolved(root.path("/"));
+    const std::string disk = resolved(root.path("/sys/block/" + diskName));
+    if (rootFolder.empty() || disk.empty())
+        return std::nullopt;
+    std::string inside;
+    if (rootFolder == "/") {
+        inside = disk;
+    } else if (disk.compare(0, rootFolder.size() + 1, rootFolder + "/") == 0) {
+        inside = disk.substr(rootFolder.size());
+    } else {
+        return std::nullopt;
+    }
+    UsbAttachment attachment;
+    attachment.deviceFolder = usbDeviceFolder(inside);
+    if (attachment.deviceFolder.empty())
+        return std::nullopt;
+    attachment.portPath = attachment.deviceFolder.substr(attachment.deviceFolder.rfind('/') + 1);
+    // The SCSI address "6:0:0:1" below the interface names the slot.
+    size_t start = attachment.deviceFolder.size() + 1;
+    while (start < inside.size()) {
+        size_t end = inside.find('/', start);
+        if (end == std::string::npos)
+            end = inside.size();
+        if (const auto lun = scsiAddressLun(std::string_view(inside).substr(start, end - start)))
+            attachment.lun = *lun;
+        start = end + 1;
+    }
+    return attachment;
+}
+
+UdevRecord diskUdevRecord(const SystemRoot &root, const std::string &diskName) {
+    const auto dev = root.readFile("/sys/block/" + diskName + "/dev");
+    const auto device = dev ? parseMajorMinor(*dev) : std::nullopt;
+    if (!device)
+        return {};
+    const auto text = root.readFile(udevDataPath(device->first, device->second));
+    return text ? parseUdevRecord(*text) : UdevRecord{};
+}
+
+std::string usbProperty(const UdevRecord &record, const std::string &name) {
+    for (const std::string &key : {"ID_USB_" + name, "ID_" + name}) {
+        const auto found = record.find(key);
+        if (found != record.end() && !found->second.empty())
+            return found->second;
+    }
+    return {};
+}
+
+std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, const std::string &deviceFolder) {
+    const std::string serial = usbProperty(diskRecord, "SERIAL_SHORT");
+    if (!serial.empty() || deviceFolder.empty())
+        return serial;
+    return attribute(root, deviceFolder + "/serial");
+}
+
+LinuxUsbStorageRegistry::LinuxUsbStorageRegistry(std::string root) : m_root(std::move(root)) {}
+
+std::vector<std::string> LinuxUsbStorageRegistry::entries() const {
+    std::map<std::string, StorageDevice> devices;
+    const std::string bus = "/sys/bus/usb/devices";
+    // Devices with a mass-storage interface, with or without a disk yet (an empty card reader).
+    for (const std::string &name : m_root.listFolder(bus)) {
+        const size_t colon = name.find(':');
+        if (colon == std::string::npos || colon == 0 || !isMassStorageInterface(m_root, bus + "/" + name))
+            continue;
+        const std::string port = name.substr(0, colon);
+        if (port.find('-') != std::string::npos && m_root.isFolder(bus + "/" + port))
+            devices[port].folder = bus + "/" + port;
+    }
+    // Devices that carry a disk; udev's record of the first disk tells what udev knows of the device.
+    std::vector<std::string> disks = m_root.listFolder("/sys/block");
+    std::sort(disks.begin(), disks.end(),
+              [](const std::string &a, const std::string &b) { return diskNameLess(a, b); });
+    for (const std::string &disk : disks) {
+        if (isVirtualDiskName(disk))
+            continue;
+        const auto attachment = usbAttachmentOf(m_root, disk);
+        if (!attachment)
+            continue;
+        StorageDevice &device = devices[attachment->portPath];
+        if (device.folder.empty())
+            device.folder = attachment->deviceFolder;
+        if (!device.diskRecord)
+            device.diskRecord = diskUdevRecord(m_root, disk);
+    }
+
+    std::vector<std::string> ports;
+    for (const auto &device : devices)
+        ports.push_back(device.first);
+    std::sort(ports.begin(), ports.end(), naturalLess);
+    std::vector<std::string> list;
+    for (const std::string &port : ports) {
+        const StorageDevice &device = devices[port];
+        const UdevRecord record = device.diskRecord.value_or(UdevRecord{});
+        // udev's ids first, as the disk's identity uses them; the device's own descriptors otherwise.
+        const auto vendorId =
+            usbHexId(usbProperty(record, "VENDOR_ID"))
+                .value_or(usbHexId(attribute(m_root, device.folder + "/idVendor")).value_or("0000"));
+        const auto productId =
+            usbHexId(usbProperty(record, "MODEL_ID"))
+                .value_or(usbHexId(attribute(m_root, device.folder + "/idProduct")).value_or("0000"));
+        const std::string serial = usbSerial(m_root, record, device.folder);
+        const std::string instance = isUsableSerial(serial) ? serial : generatedInstanceId(port, 0);
+        list.push_back("USB\\VID_" + vendorId + "&PID_" + productId + "\\" + instance);
+    }
+    return list;
+}
+
+std::optional<std::string> LinuxUsbStorageRegistry::RegRead(const std::string &valuePath) {
+    if (valuePath.size() <= kEnumKey.size() ||
+        !equalsIgnoringCase(std::string_view(valuePath).substr(0, kEnumKey.size()), kEnumKey))
+        return std::nullopt;
+    const std::string valueName = valuePath.substr(kEnumKey.size());
+    if (equalsIgnoringCase(valueName, "Count"))
+        return std::to_string(entries().size());
+    const auto index = parseValueIndex(valueName);
+    if (!index)
+        return std::nullopt;
+    const std::vector<std::string> list = entries();
+    if (*index >= list.size())
+        return std::nullopt;
+    return list[*index];
+}
+
+} // namespace dravex
