@@ -2,6 +2,8 @@
 #include "platform/linux/linuxdirectorysearch.h"
 #include "platform/linux/linuxfileservice.h"
 #include "platform/linux/linuxlauncher.h"
+#include "platform/linux/linuxmanagementdata.h"
+#include "platform/linux/linuxusbstorageregistry.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/udevdevicechangesource.h"
 #include "platform/platformservices.h"
@@ -28,9 +30,14 @@ int main(int argc, char *argv[]) {
     dravex::LinuxFileService files(volumes);
     dravex::IconvCodePage codePage;
     dravex::UdevDeviceChangeSource deviceChanges;
-    dravex::PlatformServices services{volumes,       directories,
-                                      files,         codePage,
-                                      deviceChanges, QCoreApplication::applicationDirPath().toStdString()};
+    const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    // The helper programs format.com, xcopy and RemoveDrive.exe live next to the tool.
+    dravex::LinuxLauncher launcher(programDirectory,
+                                   [&volumes](const std::string &path) { return volumes.nativePath(path); });
+    dravex::LinuxManagementData management(volumes);
+    dravex::LinuxUsbStorageRegistry registry;
+    dravex::PlatformServices services{volumes,    directories, files,         codePage,        launcher,
+                                      management, registry,    deviceChanges, programDirectory};
     dravex::Form1 window(kVariant, DRAVEX_CONTACT_ADDRESS, services);
     window.load();
     return application.exec();
