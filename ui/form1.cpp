@@ -8,6 +8,7 @@
 #include "ui/clicklabel.h"
 #include "ui/designunits.h"
 #include "ui/form1texts.h"
+#include "ui/form3.h"
 #include "ui/form5.h"
 
 #include <QAction>
@@ -252,7 +253,7 @@ void Form1::createRows() {
         row.letter = makeLabel<ClickLabel>(box, indexed("Label1", i));
         makeCell(box, {}, twipRect(330, 240, 375, 300), newSong, kNavy, row.letter);
         row.letter->setAlignment(Qt::AlignCenter);
-        connect(row.letter, &ClickLabel::doubleClicked, this, [this, i] { Q_EMIT letterDoubleClicked(i); });
+        connect(row.letter, &ClickLabel::doubleClicked, this, [this, i] { showFileInformation(i); });
 
         row.volumeLabel = makeCell(box, indexed("Label2", i), twipRect(720, 240, 1665, 300), newSong, kNavy);
         row.fileSystem = makeCell(box, indexed("Label3", i), twipRect(2400, 240, 675, 300), newSong, kNavy);
@@ -380,6 +381,16 @@ void Form1::showConfiguration() {
     m_form5->exec();
     // OK stored a new folder and label, or the close box left them; either way show what is stored.
     refreshViews();
+}
+
+void Form1::showFileInformation(int row) {
+    const std::string &letter = m_table.slots.at(static_cast<size_t>(row)).letter;
+    if (letter.empty())
+        return;
+    m_selectedDrive = letter;
+    // Made afresh for every showing, so it always opens on the stick's root as it is now.
+    Form3 window(m_services.directories, m_services.launcher, m_selectedDrive, this);
+    window.exec();
 }
 
 void Form1::testLocks() {

@@ -63,8 +63,10 @@ public:
     void setOperator(Operator &person);
     // The identity lookup the scan uses when "查看VPSN" is ticked.
 
-Q_SIGNALS:
-    void letterDoubleClicked(int row);
+    // Opens the file information window, modal, on the row's stick; nothing for a row without one.
+    void showFileInformation(int row);
+    // The letter of the stick last opened in the file information window; kept once the window is left.
+    const std::string &selectedDrive() const { return m_selectedDrive; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -121,6 +123,7 @@ private:
     Operator *m_operator = &m_operatorDialogs;
     // Made on first showing; no owner window, so the window owns it here.
     std::unique_ptr<Form5> m_form5;
+    std::string m_selectedDrive;
     bool m_centred = false;
 
     QPushButton *m_command1 = nullptr;

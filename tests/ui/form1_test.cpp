@@ -458,14 +458,6 @@ TEST_F(Form1Test, KeysDoNothingWhileAModalWindowIsOpen) {
     EXPECT_EQ(bench.driveListRefreshes(), 1);
 }
 
-TEST_F(Form1Test, ClicksOnRowsAndPanelsReachTheirHooks) {
-    activate(form);
-    QSignalSpy letter(&form, &Form1::letterDoubleClicked);
-    QTest::mouseDClick(child<QLabel>("Label1_6"), Qt::LeftButton);
-    ASSERT_EQ(letter.count(), 1);
-    EXPECT_EQ(letter.at(0).at(0).toInt(), 6);
-}
-
 TEST_F(Form1Test, ContactPanelOpensANewMail) {
     activate(form);
     UrlRecorder recorder;

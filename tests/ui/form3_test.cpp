@@ -1,4 +1,5 @@
 #include "tests/ui/uitestsupport.h"
+#include "ui/form1.h"
 #include "ui/form3.h"
 
 #include <gtest/gtest.h>
@@ -275,6 +276,135 @@ TEST_F(Form3Test, StickGoneBeforeTheWindowOpensShowsWhyNothingIsListed) {
     EXPECT_EQ(linesOf(dir1()), QStringList{u("H:\\")});
     EXPECT_EQ(file1()->count(), 0);
     EXPECT_EQ(status(), u("无法读取H:\\"));
+}
+
+// The window as the main window opens it from a row's drive letter.
+class Form3FromForm1Test : public ::testing::Test {
+protected:
+    static SimDrive stick(char letter) {
+        SimDrive drive;
+        drive.letter = letter;
+        drive.totalBytes = 8'000'000'000ull;
+        drive.totalFreeBytes = drive.freeBytesAvailableToCaller = 6'000'000'000ull;
+        return drive;
+    }
+    void SetUp() override {
+        bench.plug(stick('H'));
+        testing::writeFile(bench.folderOf('H') / "a.txt", 1);
+        testing::writeFile(bench.folderOf('H') / "tools" / "t.exe", 1);
+        form.load();
+    }
+    void doubleClickLetter(int row) {
+        QTest::mouseDClick(child<QLabel>(&form, QStringLiteral("Label1_%1").arg(row).toUtf8().constData()),
+                           Qt::LeftButton);
+    }
+    QString cell(const char *name) { return child<QLabel>(&form, name)->text(); }
+
+    testing::TestServices machine;
+    SimBench &bench = machine.bench;
+    Form1 form{Variant::V2, "tavrin@dravex.example", machine.services};
+    testing::ModalWatcher watcher;
+};
+
+TEST_F(Form3FromForm1Test, EmptyRowsLetterOpensNothing) {
+    ASSERT_EQ(cell("Label1_1"), u(""));
+    bool opened = false;
+    watcher.whenOpen([&](QWidget *) { opened = true; });
+    doubleClickLetter(1);
+    // The watcher runs on the next pass of the event loop; a modal window would have been that loop.
+    QApplication::processEvents();
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(form.selectedDrive(), "");
+}
+
+TEST_F(Form3FromForm1Test, LetterOpensTheSticksRootModalOverTheMainWindow) {
+    QString title;
+    QStringList files;
+    QString status;
+    bool modal = false;
+    QWidget *owner = nullptr;
+    std::string selectedDuring;
+    watcher.whenOpen([&](QWidget *window) {
+        title = window->windowTitle();
+        files = linesOf(child<QListWidget>(window, "File1"));
+        status = statusOf(window);
+        modal = window->isModal();
+        owner = window->parentWidget();
+        selectedDuring = form.selectedDrive();
+    });
+    doubleClickLetter(0);
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_EQ(title, u("Form3"));
+    EXPECT_EQ(files, QStringList{u("a.txt")});
+    EXPECT_EQ(status, u("目录下有1个文件"));
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(owner, &form);
+    EXPECT_EQ(selectedDuring, "H");
+    // Gone once left, and the letter stays.
+    EXPECT_TRUE(watcher.seen[0].isNull());
+    EXPECT_EQ(form.selectedDrive(), "H");
+    EXPECT_TRUE(form.isVisible());
+}
+
+TEST_F(Form3FromForm1Test, EveryShowingStartsAfreshAtTheRootOfTheChosenStick) {
+    bench.plug(stick('M'));
+    testing::writeFile(bench.folderOf('M') / "m1.txt", 1);
+    testing::writeFile(bench.folderOf('M') / "m2.txt", 1);
+    form.chus();
+    ASSERT_EQ(cell("Label1_1"), u("M"));
+
+    watcher.whenOpen([&](QWidget *window) { doubleClick(child<QListWidget>(window, "Dir1"), "tools"); });
+    doubleClickLetter(0);
+    QStringList again;
+    watcher.whenOpen([&](QWidget *window) { again = linesOf(child<QListWidget>(window, "File1")); });
+    doubleClickLetter(0);
+    EXPECT_EQ(again, QStringList{u("a.txt")});
+
+    QStringList other;
+    watcher.whenOpen([&](QWidget *window) { other = linesOf(child<QListWidget>(window, "File1")); });
+    doubleClickLetter(1);
+    EXPECT_EQ(other, (QStringList{u("m1.txt"), u("m2.txt")}));
+    EXPECT_EQ(form.selectedDrive(), "M");
+
+    // An empty row leaves the last choice alone.
+    watcher.whenOpen();
+    doubleClickLetter(5);
+    QApplication::processEvents();
+    EXPECT_EQ(form.selectedDrive(), "M");
+    EXPECT_EQ(watcher.seen.size(), 4u);
+}
+
+TEST_F(Form3FromForm1Test, DeviceChangeWhileOpenRescansTheTableAndLeavesTheWindowBe) {
+    QString countDuring;
+    QString letterDuring;
+    bool stillOpen = false;
+    QStringList filesAfterChange;
+    QString statusAfterPull;
+    watcher.whenOpen([&](QWidget *window) {
+        bench.plug(stick('M'));
+        bench.fireDeviceChange();
+        countDuring = cell("Label6");
+        letterDuring = cell("Label1_1");
+        filesAfterChange = linesOf(child<QListWidget>(window, "File1"));
+
+        // The stick itself pulled: the table drops it, the window says so at the next folder.
+        bench.unplug('H');
+        bench.fireDeviceChange();
+        doubleClick(child<QListWidget>(window, "Dir1"), "tools");
+        statusAfterPull = statusOf(window);
+        stillOpen = window->isVisible();
+    });
+    doubleClickLetter(0);
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_EQ(countDuring, u("2"));
+    EXPECT_EQ(letterDuring, u("M"));
+    EXPECT_EQ(filesAfterChange, QStringList{u("a.txt")});
+    EXPECT_EQ(statusAfterPull, u("无法读取H:\\tools"));
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(cell("Label6"), u("1"));
+    EXPECT_EQ(form.selectedDrive(), "H");
+    EXPECT_TRUE(form.isVisible());
 }
 
 } // namespace
