@@ -174,7 +174,8 @@ void TreeCopy::copyFile(const std::string &source, const std::string &destinatio
     struct stat inStatus {};
     struct stat outStatus {};
     ::fstat(in, &inStatus);
-    // Not truncated on open: first make sure it is not the source itself.
+    // Not truncated on open: first make sure it is not the source itself. A new file is not truncated at
+    // all, as ext4 then writes it back on close, which halves the copy's speed.
     const int out = ::open(destination.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (out < 0) {
         fail(xcopytexts::kCannotWrite, destination, errno);
@@ -185,7 +186,7 @@ void TreeCopy::copyFile(const std::string &source, const std::string &destinatio
     if (::fstat(out, &outStatus) == 0 && outStatus.st_dev == inStatus.st_dev &&
         outStatus.st_ino == inStatus.st_ino) {
         fail(xcopytexts::kSameFile, destination);
-    } else if (::ftruncate(out, 0) != 0 || !transfer(in, out)) {
+    } else if ((outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) || !transfer(in, out)) {
         fail(xcopytexts::kCannotWrite, destination, errno);
     } else if (::lseek(out, 0, SEEK_CUR) != inStatus.st_size) {
         fail(xcopytexts::kSourceChanged, source);
