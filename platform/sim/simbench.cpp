@@ -1,9 +1,13 @@
 #include "platform/sim/simbench.h"
 
+#include "platform/sim/stickdescriptor.h"
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
 #include <system_error>
 
 namespace dravex {
@@ -27,20 +31,170 @@ std::filesystem::path makeBenchFolder() {
 
 SimBench::SimBench() : m_root(makeBenchFolder()) {}
 
+SimBench::SimBench(std::filesystem::path benchFolder) : m_root(benchFolder / "sticks"), m_folderMode(true) {
+    std::error_code error;
+    std::filesystem::create_directories(m_root, error);
+    if (error || !std::filesystem::is_directory(m_root, error))
+        m_folderProblem =
+            "cannot keep sticks in " + m_root.string() + (error ? ": " + error.message() : ": not a folder");
+    loadFolder();
+}
+
 SimBench::~SimBench() {
+    if (m_folderMode)
+        return;
     std::error_code ignored;
     std::filesystem::remove_all(m_root, ignored);
 }
 
 SimDrive &SimBench::plug(const SimDrive &drive) {
-    std::filesystem::create_directories(folderOf(drive.letter));
+    std::error_code ignored;
+    std::filesystem::create_directories(folderOf(drive.letter), ignored);
+    if (m_folderMode)
+        writeDescriptor(drive);
     return m_drives[drive.letter] = drive;
 }
 
 void SimBench::unplug(char letter) {
     m_drives.erase(letter);
     std::error_code ignored;
+    // The descriptor first: without it the stick is gone for every reader, whatever files remain.
+    if (m_folderMode)
+        std::filesystem::remove(descriptorOf(letter), ignored);
     std::filesystem::remove_all(folderOf(letter), ignored);
+}
+
+std::filesystem::path SimBench::descriptorOf(char letter) const {
+    return m_root / (std::string(1, letter) + ".stick");
+}
+
+std::optional<SimDrive> SimBench::readDescriptor(char letter, std::string *problem) const {
+    std::ifstream in(descriptorOf(letter), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ParsedStickDescriptor parsed = parseStickDescriptor(text);
+    if (parsed.drive && parsed.drive->letter != letter) {
+        parsed.drive.reset();
+        parsed.problem = "its letter is not " + std::string(1, letter);
+    }
+    if (!parsed.drive && problem)
+        *problem = parsed.problem;
+    return parsed.drive;
+}
+
+bool SimBench::writeDescriptor(const SimDrive &drive) {
+    // Written beside the descriptor and renamed over it, so a reader in another program never meets half
+    // a descriptor.
+    static std::atomic<unsigned> counter{0};
+    static const unsigned salt = std::random_device{}();
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const auto temporary = m_root / ("." + std::string(1, drive.letter) + ".stick." + std::to_string(salt) +
+                                     "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+    const std::string text = writeStickDescriptor(drive);
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!out.flush()) {
+            out.close();
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::rename(temporary, descriptorOf(drive.letter), error);
+    if (error)
+        std::filesystem::remove(temporary, error);
+    return !error;
+}
+
+void SimBench::loadFolder() {
+    m_descriptorProblems.clear();
+    std::map<char, SimDrive> found;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(m_root, error), end; !error && it != end;
+         it.increment(error)) {
+        const auto letter = descriptorLetter(it->path().filename().string());
+        if (!letter)
+            continue;
+        std::string problem;
+        if (auto drive = readDescriptor(*letter, &problem))
+            found.emplace(*letter, *drive);
+        else
+            m_descriptorProblems.push_back(it->path().filename().string() + ": " + problem);
+    }
+    // In place, so that a drive a caller holds stays valid while its stick is there.
+    for (auto it = m_drives.begin(); it != m_drives.end();)
+        it = found.count(it->first) ? std::next(it) : m_drives.erase(it);
+    for (const auto &[letter, drive] : found)
+        m_drives[letter] = drive;
+}
+
+SimDrive *SimBench::freshDrive(char letter) {
+    if (!m_folderMode)
+        return drive(letter);
+    auto current = readDescriptor(letter);
+    if (!current) {
+        m_drives.erase(letter);
+        return nullptr;
+    }
+    return &(m_drives[letter] = *current);
+}
+
+std::optional<std::filesystem::path> SimBench::nativePath(const std::string &windowsPath) {
+    return realPath(windowsPath);
+}
+
+bool SimBench::setLocked(char letter, bool locked) {
+    SimDrive *found = freshDrive(letter);
+    if (!found)
+        return false;
+    found->locked = locked;
+    return !m_folderMode || writeDescriptor(*found);
+}
+
+bool SimBench::format(char letter, const std::string &fileSystem, const std::string &label) {
+    SimDrive *found = freshDrive(letter);
+    if (!found || !found->mediumPresent || found->locked)
+        return false;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folderOf(letter), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code removal;
+        std::filesystem::remove_all(it->path(), removal);
+        if (removal)
+            return false;
+    }
+    if (error)
+        return false;
+    found->fileSystem = fileSystem;
+    found->label = label;
+    found->totalFreeBytes = found->totalBytes;
+    found->freeBytesAvailableToCaller = found->totalBytes;
+    return !m_folderMode || writeDescriptor(*found);
+}
+
+bool SimBench::announceChange(char letter) {
+    SimDrive *found = freshDrive(letter);
+    return found && (!m_folderMode || writeDescriptor(*found));
+}
+
+uint64_t SimBench::usedBytes(char letter) const {
+    uint64_t total = 0;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator
+             it(folderOf(letter), std::filesystem::directory_options::skip_permission_denied, error),
+         end;
+         !error && it != end; it.increment(error)) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(it->path(), ignored)) {
+            const auto size = std::filesystem::file_size(it->path(), ignored);
+            if (!ignored)
+                total += size;
+        }
+    }
+    return total;
 }
 
 SimDrive *SimBench::drive(char letter) {
@@ -65,6 +219,8 @@ SimDrive *SimBench::driveAtRoot(const std::string &rootPath) {
 
 void SimBench::refreshDriveList() {
     ++m_driveListRefreshes;
+    if (m_folderMode)
+        loadFolder();
 }
 
 unsigned SimBench::GetDriveTypeA(const std::string &rootPath) {
@@ -78,6 +234,14 @@ bool SimBench::GetDiskFreeSpaceExA(const std::string &rootPath, ByteCount &freeB
     const SimDrive *found = driveAtRoot(rootPath);
     if (!found || !found->mediumPresent || found->freeSpaceQueryFails)
         return false;
+    if (m_folderMode) {
+        const uint64_t used = usedBytes(found->letter);
+        const uint64_t free = used < found->totalBytes ? found->totalBytes - used : 0;
+        freeBytesAvailableToCaller = toByteCount(free);
+        totalBytes = toByteCount(found->totalBytes);
+        totalFreeBytes = toByteCount(free);
+        return true;
+    }
     freeBytesAvailableToCaller = toByteCount(found->freeBytesAvailableToCaller);
     totalBytes = toByteCount(found->totalBytes);
     totalFreeBytes = toByteCount(found->totalFreeBytes);
@@ -99,11 +263,13 @@ bool SimBench::GetVolumeInformationA(const std::string &rootPath, VolumeInformat
 
 bool SimBench::SetVolumeLabelA(const std::string &rootPath, const std::string &label) {
     SimDrive *found = driveAtRoot(rootPath);
+    if (found && m_folderMode)
+        found = freshDrive(found->letter);
     // FAT labels hold at most 11 bytes.
     if (!found || !found->mediumPresent || found->locked || label.size() > 11)
         return false;
     found->label = label;
-    return true;
+    return !m_folderMode || writeDescriptor(*found);
 }
 
 std::optional<long> SimBench::Shell(const std::string &commandLine, int windowStyle) {
@@ -142,7 +308,7 @@ bool SimBench::mayWrite(const std::string &path) {
         m_failNextWrite = false;
         return false;
     }
-    const SimDrive *found = path.size() >= 2 && path[1] == ':' ? drive(path[0]) : nullptr;
+    const SimDrive *found = path.size() >= 2 && path[1] == ':' ? freshDrive(path[0]) : nullptr;
     return !(found && found->locked);
 }
 

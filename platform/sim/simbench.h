@@ -6,6 +6,7 @@
 #include "platform/launcher.h"
 #include "platform/managementdata.h"
 #include "platform/registryreader.h"
+#include "platform/sim/simdrive.h"
 #include "platform/volumeservices.h"
 
 #include <cstdint>
@@ -18,23 +19,6 @@
 
 namespace dravex {
 
-// One simulated drive as a test declares it.
-struct SimDrive {
-    char letter = 'H';
-    unsigned driveType = kDriveRemovable;
-    std::string label; // what the volume query reports, possibly with a NUL and more after it
-    std::string fileSystem = "FAT32";
-    uint64_t totalBytes = 0;
-    uint64_t totalFreeBytes = 0;
-    uint64_t freeBytesAvailableToCaller = 0;
-    bool mediumPresent = true;
-    bool freeSpaceQueryFails = false;
-    bool locked = false;
-    // The USB identity. With vendor and serial both empty the management data knows no disk for the
-    // drive; without a vendor ID it is missing from the USB mass-storage list.
-    std::string vendor, product, revision, serial, vendorId, productId;
-};
-
 // A program start the bench recorded instead of running it.
 struct SimLaunch {
     std::string commandLine;
@@ -45,6 +29,13 @@ struct SimLaunch {
 // a launcher that records instead of starting, and device changes fired on demand. Paths on a drive
 // ("H:\DOCS\") lead into the drive's folder; any other path is a folder of this machine with "\" as
 // separator. A locked drive refuses every write.
+//
+// In folder mode the drives live in a bench folder instead, where other programs can see and change
+// them: "<bench>/sticks/H.stick" describes the stick at H (see stickdescriptor.h) and "<bench>/sticks/H/"
+// holds its files. refreshDriveList() reads the descriptors again; plug, unplug, setLocked, format and
+// SetVolumeLabelA write them; a malformed descriptor leaves its stick out. A drive's capacity is its
+// totalBytes and its free space is the capacity less the bytes of the files in its folder. Drives
+// returned by plug() and drive() stay valid until their stick leaves.
 class SimBench : public VolumeServices,
                  public Launcher,
                  public DeviceChangeSource,
@@ -54,6 +45,8 @@ class SimBench : public VolumeServices,
                  public RegistryReader {
 public:
     SimBench();
+    // Folder mode over the bench folder, which is created when missing and kept afterwards.
+    explicit SimBench(std::filesystem::path benchFolder);
     ~SimBench() override;
     SimBench(const SimBench &) = delete;
     SimBench &operator=(const SimBench &) = delete;
@@ -64,6 +57,27 @@ public:
     SimDrive *drive(char letter);
     // The real folder that holds the files of the drive's volume.
     std::filesystem::path folderOf(char letter) const;
+
+    bool inFolderMode() const { return m_folderMode; }
+    // The folder that holds the drives' folders and, in folder mode, their descriptors.
+    const std::filesystem::path &sticksFolder() const { return m_root; }
+    // Why the bench folder cannot hold sticks; empty when it can (and always in the temporary mode).
+    const std::string &folderProblem() const { return m_folderProblem; }
+    // The descriptors the last reading left out, each as "H.stick: why".
+    const std::vector<std::string> &descriptorProblems() const { return m_descriptorProblems; }
+    // Where a Windows path ("H:\x", "C:\tools\x.exe", "/opt/x") lies on this machine; nothing for a
+    // drive that is absent or has no medium.
+    std::optional<std::filesystem::path> nativePath(const std::string &windowsPath);
+    // Locks or unlocks a stick; false when there is none at the letter or its descriptor cannot be written.
+    bool setLocked(char letter, bool locked);
+    // Empties the stick and gives it the file system and label, as a formatting program would; false
+    // when the stick is absent, locked or without medium, or could not be emptied.
+    bool format(char letter, const std::string &fileSystem, const std::string &label);
+    // Writes the stick's descriptor again unchanged, so that whoever watches the bench folder learns
+    // that the stick changed. Nothing to do in the temporary mode.
+    bool announceChange(char letter);
+    // Bytes of the files in the stick's folder, links followed.
+    uint64_t usedBytes(char letter) const;
 
     // Device changes: delivers one notification to the listener, as the system would.
     void fireDeviceChange();
@@ -112,8 +126,17 @@ private:
     std::optional<std::filesystem::path> realPath(const std::string &path);
     // Whether a write may go ahead: not on a locked drive, and not the write set to fail.
     bool mayWrite(const std::string &path);
+    void loadFolder();
+    // In folder mode, the drive as its descriptor says now (and nothing once it is gone).
+    SimDrive *freshDrive(char letter);
+    std::optional<SimDrive> readDescriptor(char letter, std::string *problem = nullptr) const;
+    bool writeDescriptor(const SimDrive &drive);
+    std::filesystem::path descriptorOf(char letter) const;
 
     std::filesystem::path m_root;
+    bool m_folderMode = false;
+    std::string m_folderProblem;
+    std::vector<std::string> m_descriptorProblems;
     std::map<char, SimDrive> m_drives;
     std::vector<SimLaunch> m_launches;
     std::function<void()> m_listener;

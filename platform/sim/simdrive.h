@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/volumeservices.h"
+
+#include <cstdint>
+#include <string>
+
+namespace dravex {
+
+// One simulated drive as a test declares it.
+struct SimDrive {
+    char letter = 'H';
+    unsigned driveType = kDriveRemovable;
+    std::string label; // what the volume query reports, possibly with a NUL and more after it
+    std::string fileSystem = "FAT32";
+    uint64_t totalBytes = 0;
+    uint64_t totalFreeBytes = 0;
+    uint64_t freeBytesAvailableToCaller = 0;
+    bool mediumPresent = true;
+    bool freeSpaceQueryFails = false;
+    bool locked = false;
+    // The USB identity. With vendor and serial both empty the management data knows no disk for the
+    // drive; without a vendor ID it is missing from the USB mass-storage list.
+    std::string vendor, product, revision, serial, vendorId, productId;
+};
+
+} // namespace dravex
