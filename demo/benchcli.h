@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravex {
+
+// Exit codes of dravex-bench.
+constexpr int kBenchDone = 0;
+constexpr int kBenchFailed = 1;       // a well-formed request the bench could not carry out
+constexpr int kBenchBadArguments = 2; // usage text on standard error
+
+// The usage text that --help prints.
+std::string benchUsage();
+
+// "16G", "512M", "64K" (powers of two) or a plain count of bytes; nothing for anything else, zero, or a
+// size beyond 2^63 bytes.
+std::optional<uint64_t> parseSize(std::string_view text);
+
+// dravex-bench's whole work on its arguments (without the program name).
+int runBenchCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+
+} // namespace dravex

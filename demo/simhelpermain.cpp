@@ -1,0 +1,37 @@
+#include "demo/simhelpermain.h"
+
+#include "demo/simhelpertexts.h"
+#include "helpers/helpercontext.h"
+#include "helpers/helpermain.h"
+#include "helpers/helpertexts.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <unistd.h>
+
+namespace dravex {
+
+int runSimHelperMain(int argc, char **argv, SimHelperRun run) {
+    const char *benchFolder = std::getenv("DRAVEX_BENCH");
+    int code = kExitBadCommandLine;
+    if (!benchFolder || !*benchFolder) {
+        std::cerr << helpertexts::kError << simhelpertexts::kNoBench << std::endl;
+    } else {
+        SimBench bench{std::filesystem::path(benchFolder)};
+        if (!bench.folderProblem().empty()) {
+            std::cerr << helpertexts::kError << bench.folderProblem() << std::endl;
+            code = kExitFailed;
+        } else {
+            code = run(joinArguments(argc, argv), bench, std::cout, std::cerr);
+        }
+    }
+    std::cout.flush();
+    if (code != kExitDone && ::isatty(STDIN_FILENO)) {
+        std::cerr << helpertexts::kPressEnter << std::endl;
+        std::string line;
+        std::getline(std::cin, line);
+    }
+    return code;
+}
+
+} // namespace dravex

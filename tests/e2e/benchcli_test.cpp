@@ -1,0 +1,137 @@
+#include "demo/benchcli.h"
+#include "platform/sim/simbench.h"
+#include "tests/e2e/scratchfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace dravex {
+namespace {
+
+TEST(ParseSizeTest, SuffixesArePowersOfTwo) {
+    EXPECT_EQ(parseSize("16G"), std::optional<uint64_t>(16ull << 30));
+    EXPECT_EQ(parseSize("512m"), std::optional<uint64_t>(512ull << 20));
+    EXPECT_EQ(parseSize("64K"), std::optional<uint64_t>(64ull << 10));
+    EXPECT_EQ(parseSize("2T"), std::optional<uint64_t>(2ull << 40));
+    EXPECT_EQ(parseSize("1000"), std::optional<uint64_t>(1000));
+    EXPECT_EQ(parseSize("8589934592G"), std::optional<uint64_t>(1ull << 63));
+    for (const char *bad : {"", "G", "0", "0G", "-1G", "1.5G", "16GB", "16 G", " 16G", "8589934593G",
+                            "99999999999999999999", "0x10"})
+        EXPECT_EQ(parseSize(bad), std::nullopt) << bad;
+}
+
+class BenchCliTest : public ::testing::Test {
+protected:
+    int run(std::vector<std::string> arguments) {
+        out.str("");
+        err.str("");
+        return runBenchCli(arguments, out, err);
+    }
+    std::string folder() const { return (scratch.path() / "bench").string(); }
+
+    testing::ScratchFolder scratch;
+    std::ostringstream out, err;
+};
+
+TEST_F(BenchCliTest, PlugListLockUnlockUnplug) {
+    ASSERT_EQ(run({folder(), "plug",     "k:",       "--label", "UDISK",     "--size",   "16G",
+                   "--fs",   "exfat",    "--vendor", "SMI",     "--product", "USB DISK", "--revision",
+                   "1100",   "--serial", "AA0001",   "--vid",   "090c",      "--pid",    "1000"}),
+              kBenchDone)
+        << err.str();
+    SimBench bench{std::filesystem::path(folder())};
+    const SimDrive *drive = bench.drive('K');
+    ASSERT_NE(drive, nullptr);
+    EXPECT_EQ(drive->label, "UDISK");
+    EXPECT_EQ(drive->totalBytes, 16ull << 30);
+    EXPECT_EQ(drive->fileSystem, "exFAT");
+    EXPECT_EQ(drive->product, "USB DISK");
+    EXPECT_EQ(drive->vendorId, "090C");
+    EXPECT_EQ(drive->productId, "1000");
+    EXPECT_FALSE(drive->locked);
+
+    testing::writeText(bench.folderOf('K') / "a.bin", std::string(100, 'a'));
+    ASSERT_EQ(run({folder(), "lock", "K"}), kBenchDone);
+    ASSERT_EQ(run({folder(), "list"}), kBenchDone);
+    EXPECT_EQ(out.str(),
+              "K:  \"UDISK\"  exFAT  16G, 100 bytes used  locked  SMI USB DISK 1100  serial AA0001  "
+              "090C:1000\n");
+    ASSERT_EQ(run({folder(), "unlock", "K"}), kBenchDone);
+    bench.refreshDriveList();
+    EXPECT_FALSE(bench.drive('K')->locked);
+
+    EXPECT_EQ(run({folder(), "plug", "K", "--size", "1G"}), kBenchFailed) << "the letter is taken";
+    ASSERT_EQ(run({folder(), "unplug", "K"}), kBenchDone);
+    EXPECT_EQ(run({folder(), "unplug", "K"}), kBenchFailed);
+    EXPECT_EQ(err.str(), "dravex-bench: no stick at K:\n");
+    ASSERT_EQ(run({folder(), "list"}), kBenchDone);
+    EXPECT_EQ(out.str(), "no sticks\n");
+}
+
+TEST_F(BenchCliTest, PlugsLockedAndEmptySlotsAndListsLeftOutDescriptors) {
+    ASSERT_EQ(run({folder(), "plug", "F", "--size", "512M", "--locked"}), kBenchDone) << err.str();
+    ASSERT_EQ(run({folder(), "plug", "G", "--size", "1000", "--no-medium"}), kBenchDone) << err.str();
+    testing::writeText(scratch.path() / "bench" / "sticks" / "Z.stick", "letter=Z\n");
+    ASSERT_EQ(run({folder(), "list"}), kBenchDone);
+    EXPECT_EQ(out.str(), "F:  \"\"  FAT32  512M, 0 bytes used  locked\n"
+                         "G:  \"\"  FAT32  1000 bytes, 0 bytes used  no medium\n"
+                         "left out: Z.stick: no capacity\n");
+}
+
+TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder) {
+    const std::string f = folder();
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {f},
+        {f, "eject", "H"},
+        {"list"},
+        {"--size", "list"},
+        {f, "list", "H"},
+        {f, "lock"},
+        {f, "lock", "H", "K"},
+        {f, "lock", "E"},
+        {f, "lock", "HH"},
+        {f, "lock", "7"},
+        {f, "plug", "H"},
+        {f, "plug", "H", "--label", "X"},
+        {f, "plug", "H", "--size", "16.5G"},
+        {f, "plug", "H", "--size", "16Q"},
+        {f, "plug", "H", "--size", "16G", "--size", "8G"},
+        {f, "plug", "H", "--size", "16G", "--label"},
+        {f, "plug", "H", "--size", "16G", "--label", "TWELVE CHARS"},
+        {f, "plug", "H", "--size", "16G", "--label", "A\nB"},
+        {f, "plug", "H", "--size", "16G", "--fs", "ext4"},
+        {f, "plug", "H", "--size", "16G", "--vid", "090C"},
+        {f, "plug", "H", "--size", "16G", "--vid", "90C", "--pid", "1000"},
+        {f, "plug", "H", "--size", "16G", "--serial", "A\tB"},
+        {f, "plug", "H", "--size", "16G", "--colour", "red"},
+        {f, "plug", "H", "--size", "16G", "--locked", "--locked"},
+    };
+    for (const auto &arguments : cases) {
+        std::string shown;
+        for (const std::string &argument : arguments)
+            shown += "[" + argument + "]";
+        EXPECT_EQ(run(arguments), kBenchBadArguments) << shown;
+        EXPECT_NE(err.str().find("usage: dravex-bench FOLDER COMMAND"), std::string::npos) << shown;
+        EXPECT_EQ(out.str(), "") << shown;
+    }
+    EXPECT_FALSE(std::filesystem::exists(f));
+}
+
+TEST_F(BenchCliTest, OnlyPlugStartsABench) {
+    EXPECT_EQ(run({folder(), "list"}), kBenchFailed);
+    EXPECT_EQ(run({folder(), "lock", "H"}), kBenchFailed);
+    EXPECT_FALSE(std::filesystem::exists(folder()));
+    EXPECT_EQ(run({"--help"}), kBenchDone);
+    EXPECT_EQ(out.str(), benchUsage());
+}
+
+TEST_F(BenchCliTest, AFileInPlaceOfTheBenchIsAFailure) {
+    testing::writeText(folder(), "file");
+    EXPECT_EQ(run({folder(), "plug", "H", "--size", "1G"}), kBenchFailed);
+    EXPECT_NE(err.str().find("cannot keep sticks in"), std::string::npos) << err.str();
+}
+
+} // namespace
+} // namespace dravex
