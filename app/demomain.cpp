@@ -1,0 +1,28 @@
+#include "demo/demomachine.h"
+#include "scan/variant.h"
+#include "ui/form1.h"
+
+#include <QApplication>
+
+#include <iostream>
+
+// The tool on a simulated bench: the same main window as dravex-v2, over the sticks of a bench folder
+// that dravex-bench (or anyone with a file manager) changes while it runs.
+int main(int argc, char *argv[]) {
+    if (argc != 2 || argv[1][0] == '\0' || argv[1][0] == '-') {
+        std::cerr
+            << "usage: dravex-demo BENCH-FOLDER\n"
+               "Shows the sticks of the bench folder (made with dravex-bench; see dravex-bench --help).\n";
+        return 2;
+    }
+    QApplication application(argc, argv);
+    const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
+    dravex::DemoMachine machine(argv[1], programDirectory, programDirectory);
+    if (!machine.problem().empty()) {
+        std::cerr << "dravex-demo: " << machine.problem() << "\n";
+        return 1;
+    }
+    dravex::Form1 window(dravex::Variant::V2, DRAVEX_CONTACT_ADDRESS, machine.services());
+    window.load();
+    return application.exec();
+}

@@ -1,0 +1,308 @@
+#include "demo/demomachine.h"
+#include "tests/e2e/scratchfolder.h"
+#include "tests/ui/uitestsupport.h"
+#include "ui/form1.h"
+#include "ui/operatordialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+#include <chrono>
+#include <functional>
+
+namespace dravex {
+namespace {
+
+using testing::readText;
+using testing::u;
+using testing::writeText;
+
+// The Chinese part of the customer folder's name in code page 936, as the settings file holds it.
+constexpr const char *kCustomerName = "客户 资料";
+constexpr const char *kCustomerNameAnsi = "\xBF\xCD\xBB\xA7 \xD7\xCA\xC1\xCF";
+
+// The operator at the bench: answers the folder chooser with the customer folder and reads the real
+// message boxes.
+class BenchOperator : public Operator {
+public:
+    explicit BenchOperator(std::string folder) : m_folder(std::move(folder)) {}
+    bool BrowseForFolder(std::string &path, const std::string &) override {
+        path = m_folder;
+        return true;
+    }
+    void showMessage(const std::string &text, const std::string &title) override {
+        m_dialogs.showMessage(text, title);
+    }
+
+private:
+    std::string m_folder;
+    OperatorDialogs m_dialogs;
+};
+
+struct VariantCase {
+    Variant variant;
+    const char *capacityH; // 16 GiB
+    const char *capacityJ; // 8 GiB
+    const char *capacityK; // 512 MiB
+};
+
+void PrintTo(const VariantCase &c, std::ostream *out) {
+    *out << (c.variant == Variant::Pelmora ? "Pelmora" : "V2");
+}
+
+// dravex-demo's window on a bench folder, with the bench's helper programs running as processes.
+class ProductionCycleTest : public ::testing::TestWithParam<VariantCase> {
+protected:
+    ProductionCycleTest() {
+        std::filesystem::create_directories(programFolder);
+        for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe"})
+            std::filesystem::create_symlink(std::filesystem::path(DRAVEX_DEMO_TOOLS) / program,
+                                            programFolder / program);
+        form.setOperator(person);
+    }
+    ~ProductionCycleTest() override { form.hide(); }
+
+    QString textOf(const char *name) {
+        auto *label = form.findChild<QLabel *>(QString::fromUtf8(name));
+        EXPECT_NE(label, nullptr) << name;
+        return label ? label->text() : QString();
+    }
+    QString cell(const char *column, int row) {
+        return textOf((std::string(column) + "_" + std::to_string(row)).c_str());
+    }
+    template <typename T> T *inDialog(QWidget *dialog, const char *name) {
+        T *found = dialog->findChild<T *>(QString::fromUtf8(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    // Shortcuts only reach the active window, which a closed dialog may have left inactive.
+    void press(Qt::Key key) {
+        QApplication::setActiveWindow(&form);
+        ASSERT_TRUE(form.isActiveWindow());
+        QTest::keyClick(&form, key);
+    }
+
+    // Lets the event loop run (the watcher's notifications, the window's scans) until the condition
+    // holds; false after a minute.
+    bool waitFor(const std::function<bool()> &condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+    // The bench as a program beside the demo sees it.
+    SimBench benchTool() { return SimBench(benchFolder); }
+    bool allSticks(const std::function<bool(const SimDrive &, const std::filesystem::path &)> &test) {
+        SimBench tool(benchFolder);
+        for (char letter : {'H', 'J', 'K'}) {
+            const SimDrive *drive = tool.drive(letter);
+            if (!drive || !test(*drive, tool.folderOf(letter)))
+                return false;
+        }
+        return true;
+    }
+
+    // A customer folder of 8,896 bytes: a file, a hidden file, a nested file, a link to it and an empty
+    // folder. Sizes are multiples of 64, so the used space of the 512 MiB stick shows exactly.
+    std::filesystem::path makeCustomerFolder() {
+        const auto root = scratch.path() / kCustomerName;
+        writeText(root / "readme.txt", std::string(640, 'r'));
+        writeText(root / ".hidden", std::string(64, 'h'));
+        writeText(root / "docs" / "manual.txt", std::string(4096, 'm'));
+        std::filesystem::create_symlink(root / "docs" / "manual.txt", root / "latest.txt");
+        std::filesystem::create_directories(root / "empty");
+        return root;
+    }
+    static bool sameTree(const std::filesystem::path &stick, const std::filesystem::path &source) {
+        for (const char *file : {"readme.txt", ".hidden", "docs/manual.txt", "latest.txt"})
+            if (readText(stick / file) != readText(source / file))
+                return false;
+        return std::filesystem::is_directory(stick / "empty");
+    }
+
+    testing::ScratchFolder scratch;
+    std::filesystem::path benchFolder = scratch.path() / "bench";
+    std::filesystem::path programFolder = scratch.path() / "program";
+    std::filesystem::path customer = makeCustomerFolder();
+    DemoMachine machine{benchFolder, programFolder.string(), programFolder.string()};
+    BenchOperator person{customer.string()};
+    Form1 form{GetParam().variant, "tavrin@dravex.example", machine.services()};
+    testing::ModalWatcher watcher;
+};
+
+TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
+    const VariantCase &variant = GetParam();
+    form.load();
+    EXPECT_EQ(textOf("Label6"), u("0"));
+
+    // F1: the customer folder through Browse, a label with a blank, OK.
+    QString fileSystem;
+    watcher.whenOpen([&](QWidget *dialog) {
+        QTest::mouseClick(inDialog<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+        QTest::keyClicks(inDialog<QLineEdit>(dialog, "Text2"), "LOT 7");
+        fileSystem = inDialog<QComboBox>(dialog, "Combo1")->currentText();
+        QTest::mouseClick(inDialog<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+    });
+    press(Qt::Key_F1);
+    ASSERT_EQ(watcher.seen.size(), 1u);
+    EXPECT_EQ(textOf("StatusBar1_Panel2"), QString::fromStdString(customer.string()));
+    EXPECT_EQ(textOf("StatusBar1_Panel3"), u("LOT 7"));
+    EXPECT_EQ(fileSystem, u("FAT"));
+    EXPECT_EQ(readText(programFolder / "Volnum.txt"), "LOT 7\r\n");
+    EXPECT_EQ(readText(programFolder / "FileCopyPath.log"),
+              scratch.path().string() + "/" + kCustomerNameAnsi + "\r\n");
+
+    // Three sticks come, one of them locked and one with a file on it; the table follows by itself.
+    {
+        SimBench tool = benchTool();
+        SimDrive h;
+        h.letter = 'H';
+        h.label = "UDISK";
+        h.totalBytes = 16ull << 30;
+        h.vendor = "Kingston";
+        h.product = "DataTraveler 3.0";
+        h.revision = "PMAP";
+        h.serial = "60A44C3FAE22BE11590A0068";
+        h.vendorId = "0951";
+        h.productId = "1666";
+        tool.plug(h);
+        SimDrive j = h;
+        j.letter = 'J';
+        j.label = "BACKUP";
+        j.totalBytes = 8ull << 30;
+        j.locked = true;
+        j.vendor = "SanDisk";
+        j.product = "Cruzer Blade";
+        j.serial = "4C530001230716115362";
+        j.vendorId = "0781";
+        j.productId = "5567";
+        tool.plug(j);
+        SimDrive k = h;
+        k.letter = 'K';
+        k.label = "NO NAME";
+        k.totalBytes = 512ull << 20;
+        k.vendor = "SMI";
+        k.product = "USB DISK";
+        k.serial = "AA00000000011111";
+        k.vendorId = "090C";
+        k.productId = "1000";
+        tool.plug(k);
+        writeText(tool.folderOf('K') / "old.bin", std::string(4096, 'o'));
+    }
+    ASSERT_TRUE(waitFor([&] { return textOf("Label6") == u("3"); })) << "no refresh after plugging";
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有3个U盘。"));
+    const char *letters[] = {"H", "J", "K"};
+    const char *labels[] = {"卷标:UDISK", "卷标:BACKUP", "卷标:NO NAME"};
+    const char *capacities[] = {variant.capacityH, variant.capacityJ, variant.capacityK};
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(cell("Label1", row), u(letters[row])) << row;
+        EXPECT_EQ(cell("Label2", row), u(labels[row])) << row;
+        EXPECT_EQ(cell("Label3", row), u("FAT32")) << row;
+        EXPECT_EQ(cell("Label4", row), u(capacities[row])) << row;
+    }
+    EXPECT_EQ(cell("Label5", 2), u("已用:4,096字节"));
+
+    // F7 finds the locked stick; F2 formats up to it and stops there with the operator's message.
+    press(Qt::Key_F7);
+    EXPECT_EQ(cell("Label11", 0), u("可读写"));
+    EXPECT_EQ(cell("Label11", 1), u("写保护"));
+    EXPECT_EQ(cell("Label11", 2), u("可读写"));
+    QString messageText, messageTitle;
+    watcher.whenOpen([&](QWidget *box) {
+        if (auto *message = qobject_cast<QMessageBox *>(box)) {
+            messageText = message->text();
+            messageTitle = message->windowTitle();
+        }
+    });
+    press(Qt::Key_F2);
+    ASSERT_EQ(watcher.seen.size(), 2u);
+    EXPECT_EQ(messageText, u("有磁盘被写保护，格式化程序退出。"));
+    EXPECT_EQ(messageTitle, u("错误"));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化正在进行中，请稍候……"));
+    // H, before the locked stick, was formatted; J and K were not.
+    ASSERT_TRUE(waitFor([&] { return cell("Label2", 0) == u("卷标:LOT 7"); })) << "H was not formatted";
+    EXPECT_EQ(cell("Label3", 0), fileSystem);
+    EXPECT_EQ(cell("Label2", 1), u("卷标:BACKUP"));
+    EXPECT_EQ(cell("Label2", 2), u("卷标:NO NAME"));
+    EXPECT_EQ(cell("Label5", 2), u("已用:4,096字节"));
+
+    // The switch released, F7 and F2 format every stick.
+    const int notifications = machine.watcher().notifications();
+    ASSERT_TRUE(benchTool().setLocked('J', false));
+    ASSERT_TRUE(waitFor([&] { return machine.watcher().notifications() > notifications; }));
+    press(Qt::Key_F7);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(cell("Label11", row), u("可读写")) << row;
+    watcher.whenOpen();
+    press(Qt::Key_F2);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化完成"));
+    ASSERT_TRUE(waitFor([&] {
+        return allSticks([](const SimDrive &drive, const std::filesystem::path &files) {
+            return drive.label == "LOT 7" && std::filesystem::is_empty(files);
+        });
+    })) << "the formats did not finish";
+    ASSERT_TRUE(waitFor([&] {
+        return cell("Label2", 0) == u("卷标:LOT 7") && cell("Label2", 1) == u("卷标:LOT 7") &&
+               cell("Label2", 2) == u("卷标:LOT 7") && cell("Label5", 2) == u("已用:0字节");
+    })) << "the table did not follow the formats";
+    ASSERT_EQ(watcher.seen.size(), 3u);
+    EXPECT_EQ(watcher.seen.back(), nullptr) << "a message box came up";
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(cell("Label3", row), fileSystem) << row;
+
+    // F4 copies the customer folder onto every stick.
+    press(Qt::Key_F4);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("完成"));
+    ASSERT_TRUE(waitFor([&] {
+        return allSticks(
+            [&](const SimDrive &, const std::filesystem::path &files) { return sameTree(files, customer); });
+    })) << "the copies did not finish";
+    ASSERT_TRUE(waitFor([&] { return cell("Label5", 2) == u("已用:8,896字节"); }));
+
+    // The content check finds every stick like the customer folder.
+    QTest::mouseClick(form.findChild<QCheckBox *>("Check1"), Qt::LeftButton);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(cell("Label7", row), u("文件:4;目录:2;大小:8,896字节")) << row;
+        EXPECT_EQ(cell("Label11", row), u("OK")) << row;
+    }
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("K盘内有文件。"));
+
+    // One file changed on J: F5 shows J as different.
+    writeText(benchFolder / "sticks" / "J" / "docs" / "manual.txt", std::string(4095, 'm') + "!");
+    writeText(benchFolder / "sticks" / "J" / "readme.txt", std::string(641, 'r'));
+    press(Qt::Key_F5);
+    EXPECT_EQ(cell("Label11", 0), u("OK"));
+    EXPECT_EQ(cell("Label11", 1), u("NG"));
+    EXPECT_EQ(cell("Label7", 1), u("文件:4;目录:2;大小:8,897字节"));
+    EXPECT_EQ(cell("Label11", 2), u("OK"));
+
+    // A click on J's row number ejects J; the table closes up.
+    QTest::mouseClick(form.findChild<QLabel *>("Label8_1"), Qt::LeftButton);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("卸载J盘，请单击..."));
+    ASSERT_TRUE(waitFor([&] { return textOf("Label6") == u("2"); })) << "J did not leave the table";
+    EXPECT_EQ(cell("Label1", 0), u("H"));
+    EXPECT_EQ(cell("Label1", 1), u("K"));
+    EXPECT_EQ(cell("Label1", 2), u(""));
+    EXPECT_EQ(cell("Label11", 1), u("OK"));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有2个U盘。"));
+    EXPECT_FALSE(std::filesystem::exists(benchFolder / "sticks" / "J.stick"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothBuilds, ProductionCycleTest,
+                         ::testing::Values(VariantCase{Variant::V2, "容量:16.G", "容量:8.G", "容量:512.M"},
+                                           VariantCase{Variant::Pelmora, "C:14.9G", "C:7.45G", "C:512.M"}));
+
+} // namespace
+} // namespace dravex
