@@ -67,23 +67,46 @@ std::optional<std::string> LinuxLauncher::locate(const std::string &program) con
     return findOnPath(program);
 }
 
-std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {
+std::vector<std::string> LinuxLauncher::resolve(const std::string &commandLine) const {
+    // An unquoted program path may hold blanks ("H:\my tool.exe x"): like Windows, take the text up to
+    // each blank in turn, shortest first, and use the first that names an existing file.
+    if (!commandLine.empty() && commandLine.front() != '"') {
+        size_t end = 0;
+        do {
+            end = std::min(commandLine.find_first_of(" \t", end + 1), commandLine.size());
+            const auto program = locate(commandLine.substr(0, end));
+            if (program && isFile(*program)) {
+                // The rest are arguments; a stand-in program name lets the splitter read them as such.
+                std::vector<std::string> arguments = splitWindowsCommandLine("x" + commandLine.substr(end));
+                arguments.front() = *program;
+                return arguments;
+            }
+        } while (end < commandLine.size());
+    }
     std::vector<std::string> arguments = splitWindowsCommandLine(commandLine);
     if (arguments.empty())
-        return std::nullopt;
+        return {};
     const auto program = locate(arguments.front());
     if (!program)
-        return std::nullopt;
+        return {};
     arguments.front() = *program;
+    return arguments;
+}
+
+std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {
+    std::vector<std::string> arguments = resolve(commandLine);
+    if (arguments.empty())
+        return std::nullopt;
+    const std::string program = arguments.front();
 
     if (windowStyle == kWindowNormalFocus && hasDisplay()) {
         if (const auto terminal = findTerminal())
             arguments.insert(arguments.begin(), {*terminal, "-e"});
-    } else if (windowStyle == kWindowMaximizedFocus && !isExecutableFile(*program)) {
+    } else if (windowStyle == kWindowMaximizedFocus && !isExecutableFile(program)) {
         const auto opener = findOnPath("xdg-open");
         if (!opener)
             return std::nullopt;
-        arguments = {*opener, *program};
+        arguments = {*opener, program};
     }
     return startDetached(arguments);
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dravex {
 
@@ -26,6 +27,8 @@ public:
 
 private:
     std::optional<std::string> locate(const std::string &program) const;
+    // The program's path and its arguments; nothing when no program can be found.
+    std::vector<std::string> resolve(const std::string &commandLine) const;
 
     std::string m_toolDirectory;
     NativePath m_nativePath;

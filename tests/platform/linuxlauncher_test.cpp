@@ -182,6 +182,31 @@ TEST_F(LinuxLauncherTest, ProgramPaths) {
     }
 }
 
+TEST_F(LinuxLauncherTest, UnquotedPathsWithBlanksAreTriedShortestFirst) {
+    fs::create_directories(m_folder / "root/media/op/PORT 2/my tools");
+    const std::string probe = installProbe("root/media/op/PORT 2/my tools/my probe");
+    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe a \"b c\"", kWindowMaximizedFocus));
+    ProbeReport report = waitForReport();
+    EXPECT_EQ(report.exe, probe);
+    EXPECT_EQ(report.arguments, (std::vector<std::string>{"a", "b c"}));
+
+    // The whole text, blanks and all, without arguments.
+    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe", kWindowMaximizedFocus));
+    report = waitForReport();
+    EXPECT_EQ(report.exe, probe);
+    EXPECT_TRUE(report.arguments.empty());
+
+    // A shorter text that names an existing file wins, as it would on Windows.
+    const std::string shorter = installProbe("root/media/op/PORT 2/my tools/my");
+    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe a", kWindowMaximizedFocus));
+    report = waitForReport();
+    EXPECT_EQ(report.exe, shorter);
+    EXPECT_EQ(report.arguments, (std::vector<std::string>{"probe", "a"}));
+
+    // Nothing of the text names a file: nothing starts, and nothing went through a shell.
+    EXPECT_FALSE(launcher().Shell("F:\\no such; touch x", kWindowMaximizedFocus).has_value());
+}
+
 TEST_F(LinuxLauncherTest, ProgramsThatCannotStart) {
     std::ofstream(m_folder / "tool" / "notes.txt") << "not a program\n";
     fs::permissions(m_folder / "tool" / "notes.txt", fs::perms::owner_read | fs::perms::owner_write);
