@@ -1,5 +1,7 @@
 #include "platform/linux/identitytext.h"
 
+#include "platform/linux/textfields.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -29,16 +31,6 @@ bool isBlank(char c) {
 bool isPrintableAscii(char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte >= 0x20 && byte < 0x7F;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 std::string_view withoutBlanks(std::string_view text) {

@@ -3,6 +3,7 @@
 #include "platform/linux/labeltext.h"
 #include "platform/linux/mountinfo.h"
 #include "platform/linux/programrun.h"
+#include "platform/linux/textfields.h"
 #include "platform/linux/udisks2diskactions.h"
 #include "platform/linux/udisks2mounter.h"
 #include "platform/linux/volumeguard.h"
@@ -34,16 +35,6 @@ std::optional<char> driveLetterOf(const std::string &windowsPath) {
 
 bool isRootPath(const std::string &path) {
     return path.size() == 3 && driveLetterOf(path);
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
 }
 
 // FAT and exFAT serial numbers, which udev writes as "ABCD-1234"; 0 for any other UUID.

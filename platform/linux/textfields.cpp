@@ -83,4 +83,14 @@ std::optional<std::pair<unsigned, unsigned>> parseMajorMinor(std::string_view te
     return std::make_pair(static_cast<unsigned>(*major), static_cast<unsigned>(*minor));
 }
 
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace dravex

@@ -6,20 +6,6 @@
 
 namespace dravex {
 
-namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 UdevRecord parseUdevRecord(std::string_view text) {
     UdevRecord record;
     for (std::string_view line : splitLines(text)) {
