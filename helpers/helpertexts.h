@@ -10,6 +10,7 @@ inline constexpr const char *kNotRemovable = "不是可移动磁盘，拒绝操�
 inline constexpr const char *kNoMedium = "驱动器中没有介质：";
 inline constexpr const char *kSystemMount = "磁盘含有系统分区，拒绝操作：";
 inline constexpr const char *kActiveSwap = "磁盘含有正在使用的交换分区，拒绝操作：";
+inline constexpr const char *kUnconfirmed = "无法读取挂载表，拒绝操作：";
 inline constexpr const char *kUnmountFailed = "无法卸载卷：";
 
 } // namespace dravex::helpertexts

@@ -22,6 +22,9 @@ std::string refusalMessage(const VolumeCheck &check) {
     case Refusal::ActiveSwap:
         reason = helpertexts::kActiveSwap;
         break;
+    case Refusal::Unconfirmed:
+        reason = helpertexts::kUnconfirmed;
+        break;
     }
     return std::string(helpertexts::kError) + reason + check.detail;
 }

@@ -90,15 +90,17 @@ VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter
         return refused(Refusal::NoMedium, volume->diskName);
 
     const std::vector<BlockDevice> devices = devicesOfDisk(root, volume->diskName);
-    if (const auto text = root.readFile("/proc/self/mountinfo")) {
-        for (const MountEntry &entry : parseMountInfo(*text)) {
-            if (!isSystemMountPoint(entry.mountPoint))
-                continue;
-            const auto number = std::make_pair(entry.major, entry.minor);
-            for (const BlockDevice &device : devices) {
-                if (device.number == number)
-                    return refused(Refusal::SystemMount, device.name + " " + entry.mountPoint);
-            }
+    // Without the mount table a system disk cannot be told apart from a stick: refuse.
+    const auto mounts = root.readFile("/proc/self/mountinfo");
+    if (!mounts)
+        return refused(Refusal::Unconfirmed, "/proc/self/mountinfo");
+    for (const MountEntry &entry : parseMountInfo(*mounts)) {
+        if (!isSystemMountPoint(entry.mountPoint))
+            continue;
+        const auto number = std::make_pair(entry.major, entry.minor);
+        for (const BlockDevice &device : devices) {
+            if (device.number == number)
+                return refused(Refusal::SystemMount, device.name + " " + entry.mountPoint);
         }
     }
     if (const auto swaps = root.readFile("/proc/swaps")) {

@@ -16,6 +16,7 @@ enum class Refusal {
     NoMedium,     // an empty slot
     SystemMount,  // a volume of the disk, or something stacked on it, holds a system folder
     ActiveSwap,   // a volume of the disk, or something stacked on it, is swap in use
+    Unconfirmed,  // the mount table cannot be read, so nothing can be ruled out
 };
 
 struct VolumeCheck {

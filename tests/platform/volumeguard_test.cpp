@@ -55,6 +55,17 @@ TEST(VolumeGuard, RefusesADiskThatTurnedFixedAfterTheMapWasRead) {
     EXPECT_FALSE(check.volume);
 }
 
+TEST(VolumeGuard, RefusesEverythingWhenTheMountTableCannotBeRead) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    const SystemRoot root(tree);
+    const DriveMap map = DriveMap::read(root);
+    std::filesystem::remove(tree + "/proc/self/mountinfo");
+    const VolumeCheck check = checkVolume(root, map, 'F');
+    EXPECT_EQ(check.refusal, Refusal::Unconfirmed);
+    EXPECT_FALSE(check.volume);
+}
+
 TEST(VolumeGuard, SwapListedUnderAnotherPathStillCounts) {
     TemporaryFolder folder;
     const std::string tree = copySysroot("guarded-sticks", folder.path());
