@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <unistd.h>
 
 namespace dravex {
 
@@ -25,13 +24,7 @@ int runSimHelperMain(int argc, char **argv, SimHelperRun run) {
             code = run(joinArguments(argc, argv), bench, std::cout, std::cerr);
         }
     }
-    std::cout.flush();
-    if (code != kExitDone && ::isatty(STDIN_FILENO)) {
-        std::cerr << helpertexts::kPressEnter << std::endl;
-        std::string line;
-        std::getline(std::cin, line);
-    }
-    return code;
+    return finishHelper(code);
 }
 
 } // namespace dravex

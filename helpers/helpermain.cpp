@@ -39,6 +39,10 @@ int runHelperMain(int argc, char **argv, HelperRun run) {
 
     HelperContext context{root, *actions, std::cout, std::cerr};
     const int code = run(joinArguments(argc, argv), context);
+    return finishHelper(code);
+}
+
+int finishHelper(int code) {
     std::cout.flush();
     if (code != kExitDone && ::isatty(STDIN_FILENO)) {
         std::cerr << helpertexts::kPressEnter << std::endl;

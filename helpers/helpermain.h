@@ -13,6 +13,10 @@ using HelperRun = int (*)(const std::string &commandText, HelperContext &context
 // blank, so "/V:MY DISK" and folders with blanks arrive whole.
 std::string joinArguments(int argc, char **argv);
 
+// The end of every helper's main(): a program that failed in a terminal window waits for Enter, so the
+// operator can read why. Returns the exit code.
+int finishHelper(int code);
+
 // main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of
 // UDisks2 on the machine itself and inert ones below any other root, standard output and error. When the
 // program fails in a terminal window it waits for Enter, so the operator can read why.
