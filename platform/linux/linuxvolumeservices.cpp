@@ -9,7 +9,9 @@
 #include "platform/linux/volumeguard.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <vector>
 
 namespace dravex {
@@ -68,6 +70,7 @@ LinuxVolumeServices::LinuxVolumeServices(const std::string &root, Mounter &mount
 
 void LinuxVolumeServices::refreshDriveList() {
     m_driveMap = DriveMap::read(m_root);
+    m_fileSystemRecords.clear();
 }
 
 const DriveMap &LinuxVolumeServices::driveMap() {
@@ -85,26 +88,45 @@ unsigned LinuxVolumeServices::GetDriveTypeA(const std::string &rootPath) {
     return isRootPath(rootPath) && volumeAt(rootPath) ? kDriveRemovable : kDriveNoRootDir;
 }
 
-std::optional<UdevRecord> LinuxVolumeServices::fileSystemRecord(const MappedVolume &volume) const {
+std::optional<UdevRecord> LinuxVolumeServices::fileSystemRecord(const MappedVolume &volume) {
     if (!volume.hasMedium)
         return std::nullopt;
-    const auto text = m_root.readFile(udevDataPath(volume.major, volume.minor));
-    if (!text)
-        return std::nullopt;
-    UdevRecord record = parseUdevRecord(*text);
-    if (valueOf(record, "ID_FS_TYPE").empty() || valueOf(record, "ID_FS_USAGE") != "filesystem")
-        return std::nullopt;
-    return record;
+    const auto device = std::make_pair(volume.major, volume.minor);
+    if (const auto known = m_fileSystemRecords.find(device); known != m_fileSystemRecords.end())
+        return known->second;
+    std::optional<UdevRecord> record;
+    if (const auto text = m_root.readFile(udevDataPath(volume.major, volume.minor))) {
+        record = parseUdevRecord(*text);
+        if (valueOf(*record, "ID_FS_TYPE").empty() || valueOf(*record, "ID_FS_USAGE") != "filesystem")
+            record.reset();
+    }
+    return m_fileSystemRecords[device] = record;
 }
 
 std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &volume) {
+    const auto device = std::make_pair(volume.major, volume.minor);
+    if (const auto known = m_mountPoints.find(device); known != m_mountPoints.end()) {
+        // Still mounted there when the folder lies on the volume's own device.
+        struct stat status {};
+        if (::stat(m_root.path(known->second).c_str(), &status) == 0 &&
+            status.st_dev == makedev(volume.major, volume.minor))
+            return known->second;
+        m_mountPoints.erase(known);
+    }
+    std::optional<std::string> found;
     if (const auto text = m_root.readFile("/proc/self/mountinfo")) {
         for (const MountEntry &entry : parseMountInfo(*text)) {
-            if (entry.major == volume.major && entry.minor == volume.minor && entry.root == "/")
-                return entry.mountPoint;
+            if (entry.major == volume.major && entry.minor == volume.minor && entry.root == "/") {
+                found = entry.mountPoint;
+                break;
+            }
         }
     }
-    return m_mounter.mount(volume.volumeName);
+    if (!found)
+        found = m_mounter.mount(volume.volumeName);
+    if (found)
+        m_mountPoints[device] = *found;
+    return found;
 }
 
 bool LinuxVolumeServices::GetDiskFreeSpaceExA(const std::string &rootPath,

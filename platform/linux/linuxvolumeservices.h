@@ -6,6 +6,7 @@
 #include "platform/linux/udevrecord.h"
 #include "platform/volumeservices.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,7 +41,7 @@ public:
 private:
     const MappedVolume *volumeAt(const std::string &windowsPath);
     // The volume's udev record when it holds a file system we can mount.
-    std::optional<UdevRecord> fileSystemRecord(const MappedVolume &volume) const;
+    std::optional<UdevRecord> fileSystemRecord(const MappedVolume &volume);
     // The mount point as seen inside the root, mounting first when needed.
     std::optional<std::string> mountPoint(const MappedVolume &volume);
 
@@ -48,6 +49,10 @@ private:
     std::unique_ptr<Mounter> m_ownedMounter;
     Mounter &m_mounter;
     std::optional<DriveMap> m_driveMap;
+    // A walk maps every folder it lists: the records are kept until the drive list is read again, the
+    // mount points for as long as one stat shows the volume still mounted there.
+    std::map<std::pair<unsigned, unsigned>, std::optional<UdevRecord>> m_fileSystemRecords;
+    std::map<std::pair<unsigned, unsigned>, std::string> m_mountPoints;
 };
 
 } // namespace dravex

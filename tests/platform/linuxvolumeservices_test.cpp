@@ -256,3 +256,30 @@ TEST(LinuxVolumeServices, LettersHoldUntilTheListIsRefreshed) {
 
 } // namespace
 } // namespace dravex
+
+namespace dravex {
+namespace {
+
+TEST(LinuxVolumeServices, VolumeRecordsAreReadAgainAtEveryRefresh) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("hub-two-sticks", folder.path());
+    FakeMounter mounter;
+    LinuxVolumeServices services(tree, mounter);
+    VolumeInformation info;
+    ASSERT_TRUE(services.GetVolumeInformationA("F:\\", info));
+    EXPECT_EQ(info.volumeName, "PORT 2");
+
+    // Relabelled: a walk between two scans keeps what it read, the next scan sees the new label.
+    const std::string record = tree + "/run/udev/data/b8:33";
+    std::string text = fileBytes(record);
+    text.replace(text.find("PORT\\x202"), 9, "NEW");
+    writeFileBytes(record, text);
+    ASSERT_TRUE(services.GetVolumeInformationA("F:\\", info));
+    EXPECT_EQ(info.volumeName, "PORT 2");
+    services.refreshDriveList();
+    ASSERT_TRUE(services.GetVolumeInformationA("F:\\", info));
+    EXPECT_EQ(info.volumeName, "NEW");
+}
+
+} // namespace
+} // namespace dravex
