@@ -21,6 +21,11 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    // The release that ends a double click is not a second click: one double click on a row number
+    // must eject its stick once.
+    bool m_releaseEndsDoubleClick = false;
 };
 
 } // namespace dravex

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -166,6 +167,12 @@ TEST_F(Form1Test, StatusBarPanelsShowContactAndTips) {
     EXPECT_EQ(child<QWidget>("StatusBar1")->geometry(), QRect(0, 479, 726, 21));
     auto *lastRow = child<QGroupBox>("Frame1_9");
     EXPECT_EQ(lastRow->geometry().bottom() + 1, 479);
+    EXPECT_LE(child<QLabel>("StatusBar1_Panel4")->geometry().right(), 725);
+
+    // "10" reaches under the letter cell; the number must stay visible on top of it.
+    auto *number = child<QLabel>("Label8_9");
+    const QPoint inside = number->geometry().topRight() + QPoint(-1, number->height() / 2);
+    EXPECT_EQ(lastRow->childAt(inside), number);
 }
 
 TEST_F(Form1Test, ResizingMovesOnlyTheStatusBar) {
@@ -795,6 +802,17 @@ TEST_F(Form1BatchTest, F8EjectsAllAndARowNumberEjectsOne) {
     QTest::mouseClick(child<QLabel>("Label8_5"), Qt::LeftButton);
     EXPECT_EQ(launched().size(), 3u);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("指定处没有U盘可供卸载！"));
+
+    // A double click arrives as press, release, double click, release: the stick is ejected once.
+    auto *number = child<QLabel>("Label8_0");
+    const QPointF centre = QRectF(number->rect()).center();
+    QTest::mouseClick(number, Qt::LeftButton);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, centre, number->mapToGlobal(centre), Qt::LeftButton,
+                            Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(number, &doubleClick);
+    QTest::mouseRelease(number, Qt::LeftButton);
+    EXPECT_EQ(launched().size(), 4u);
+    EXPECT_EQ(launched().back(), program + "F");
     for (const SimLaunch &launch : bench.launches())
         EXPECT_EQ(launch.windowStyle, kWindowHidden);
 }
