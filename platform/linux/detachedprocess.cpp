@@ -80,6 +80,17 @@ void closeDescriptorsFrom(int first, int last, int highestFd) {
     ::_exit(0);
 }
 
+// A tool started with a standard stream closed gets its next descriptors numbered 0 to 2; the program's
+// standard streams are put there, so the pipe and /dev/null must live above them.
+bool moveAboveStandardStreams(int &fd) {
+    if (fd > STDERR_FILENO)
+        return true;
+    const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    ::close(fd);
+    fd = moved;
+    return moved >= 0;
+}
+
 int highestDescriptor() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > 65536)
@@ -100,10 +111,13 @@ std::optional<long> startDetached(const std::vector<std::string> &arguments) {
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
         return std::nullopt;
-    const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (devNull < 0) {
-        ::close(report[0]);
-        ::close(report[1]);
+    int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    const bool placed = moveAboveStandardStreams(report[0]) & moveAboveStandardStreams(report[1]) &
+                        (devNull >= 0 && moveAboveStandardStreams(devNull));
+    if (!placed) {
+        for (const int fd : {report[0], report[1], devNull})
+            if (fd >= 0)
+                ::close(fd);
         return std::nullopt;
     }
     Launch launch{argv[0], argv.data(), environ, devNull, report[1], highestDescriptor(), {}};

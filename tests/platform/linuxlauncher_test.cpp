@@ -146,6 +146,29 @@ TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     EXPECT_EQ(errno, ECHILD);
 }
 
+TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {
+    const std::string probe = installProbe("tool/probe");
+    std::ofstream(m_folder / "tool" / "notes.txt") << "not a program\n";
+    // The tool's own standard streams closed: the launcher's pipe and /dev/null get descriptors 0 to 2.
+    int saved[3];
+    for (int fd = 0; fd < 3; ++fd)
+        saved[fd] = ::fcntl(fd, F_DUPFD_CLOEXEC, 10);
+    for (int fd = 0; fd < 3; ++fd)
+        ::close(fd);
+    const bool failedExecReported = !launcher().Shell("notes.txt", kWindowHidden).has_value();
+    const bool probeStarted = launcher().Shell("\"" + probe + "\" x", kWindowHidden).has_value();
+    for (int fd = 0; fd < 3; ++fd) {
+        ::dup2(saved[fd], fd);
+        ::close(saved[fd]);
+    }
+
+    EXPECT_TRUE(failedExecReported);
+    ASSERT_TRUE(probeStarted);
+    const ProbeReport report = waitForReport();
+    EXPECT_EQ(report.arguments, std::vector<std::string>{"x"});
+    EXPECT_EQ(report.descriptors, (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
+}
+
 TEST_F(LinuxLauncherTest, FindsProgramsInTheToolFolderBeforePath) {
     const std::string inTool = installProbe("tool/dravex-probe");
     const std::string onPath = installProbe("bin/dravex-probe");
