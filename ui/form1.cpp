@@ -73,6 +73,8 @@ QLabel *makeCell(QWidget *parent, const QString &name, const QRect &geometry, co
     label->setFrameStyle(QFrame::Box | QFrame::Plain);
     label->setLineWidth(1);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Text starts right at the border, as in the original cells, not half a letter in.
+    label->setIndent(1);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Window, kCellBackground);
@@ -278,6 +280,9 @@ void Form1::createRows() {
         row.checkResult->setFont(resultFont);
         row.checkResult->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         setTextColour(row.checkResult, kRed);
+
+        // The row number ("10" is wider than its gap) reaches under the letter cell: keep it on top.
+        row.number->raise();
     }
     // Neighbouring rows overlap; the upper row lies on top, so each row's lower cells stay visible.
     for (int i = DriveTable::kRowCount - 1; i >= 0; --i)
@@ -499,6 +504,9 @@ void Form1::resizeEvent(QResizeEvent *event) {
 void Form1::placeStatusBar() {
     // The status bar sticks to the bottom edge across the full width; everything else keeps its place.
     m_statusBar->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+    // The designed panel widths add up to a little more than the window; the last panel takes what is left.
+    QLabel *last = m_panels.back();
+    last->resize(width() - last->x() - 1, last->height());
 }
 
 void Form1::showEvent(QShowEvent *event) {

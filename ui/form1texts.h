@@ -36,9 +36,10 @@ inline constexpr const char *kMenuLockTest = "测锁(&L)";
 inline constexpr const char *kMenuEject = "弹出(&E)";
 inline constexpr const char *kMenuExit = "退出(&X)";
 
-// Font families the window was drawn with; the second name is what we ship in their place on Linux.
+// Font families the window was drawn with, and what we ship in their place on Linux: a CJK font whose
+// Latin letters are half-width, as in the originals, so serial numbers and VID/PID texts fit their cells.
 inline constexpr const char *kFontSong = "宋体";
 inline constexpr const char *kFontNewSong = "新宋体";
-inline constexpr const char *kFontSongStandIn = "Noto Serif CJK SC";
+inline constexpr const char *kFontSongStandIn = "Noto Sans Mono CJK SC";
 
 } // namespace dravex::form1texts

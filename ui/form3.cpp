@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+
 namespace dravex {
 
 namespace {
@@ -19,7 +21,7 @@ using namespace form3texts;
 
 constexpr int kClientWidth = 7980;
 constexpr int kClientHeight = 3840;
-constexpr int kStatusBarHeight = 315;
+constexpr double kStatusPoints = 7.5;
 constexpr int kIndentPerLevel = 10; // pixels
 // Each line keeps its position in the browser's list, so names go back to the browser byte for byte.
 constexpr int kIndexRole = Qt::UserRole;
@@ -81,11 +83,14 @@ Form3::Form3(DirectorySearch &search, Launcher &launcher, const std::string &sel
     m_file1 = makeList(this, "File1", twipRect(2940, 405, 4995, 3240));
     connect(m_file1, &QListWidget::itemDoubleClicked, this, &Form3::fileDoubleClicked);
 
-    // Along the bottom edge and above the lists, which reach into it as they were drawn.
+    // Along the bottom edge, in the strip the lists leave free, so neither list loses its last line or its
+    // scroll bar under it; a smaller type keeps the count readable in that strip.
+    const int barTop = std::max(m_dir1->geometry().bottom(), m_file1->geometry().bottom()) + 1;
     m_statusBar = new QFrame(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar->setGeometry(0, height() - px(kStatusBarHeight), width(), px(kStatusBarHeight));
+    m_statusBar->setGeometry(0, barTop, width(), height() - barTop);
     m_statusBar->setAutoFillBackground(true);
+    m_statusBar->setFont(songFont(form1texts::kFontSong, kStatusPoints));
     m_panel1 = new QLabel(m_statusBar);
     m_panel1->setObjectName(QStringLiteral("StatusBar1_Panel1"));
     // File and folder names come from the stick, so the panel never reads them as markup.

@@ -126,7 +126,7 @@ TEST_F(Form3Test, WindowIsAFixedModalDialogWithItsControlsInPlace) {
         {"Label1", {228, 4, 77, 19}},
         {"Dir1", {4, 28, 189, 214}},
         {"File1", {196, 27, 333, 216}},
-        {"StatusBar1", {0, 235, 532, 21}},
+        {"StatusBar1", {0, 243, 532, 13}},
     };
     for (const Control &expected : controls) {
         auto *widget = child<QWidget>(window.get(), expected.name);
@@ -145,7 +145,7 @@ TEST_F(Form3Test, WindowIsAFixedModalDialogWithItsControlsInPlace) {
     EXPECT_DOUBLE_EQ(heading->font().pointSizeF(), 14.25);
     for (QListWidget *list : {dir1(), file1()}) {
         EXPECT_DOUBLE_EQ(list->font().pointSizeF(), 10.5);
-        EXPECT_TRUE(list->font().families().contains(u("Noto Serif CJK SC")));
+        EXPECT_TRUE(list->font().families().contains(u("Noto Sans Mono CJK SC")));
     }
     for (QLabel *label : window->findChildren<QLabel *>())
         EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
