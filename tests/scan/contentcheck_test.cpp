@@ -14,14 +14,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, size_t size)
-{
+void writeFile(const fs::path &path, size_t size) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << std::string(size, 'x');
 }
 
-void writeCustomerSet(const fs::path& folder)
-{
+void writeCustomerSet(const fs::path &folder) {
     writeFile(folder / "A.TXT", 50);
     writeFile(folder / "DOCS" / "B.DOC", 100);
     writeFile(folder / "DOCS" / "C.DOC", 200);
@@ -37,8 +35,7 @@ protected:
     DriveScan scan{bench, table, window, Variant::V2};
     fs::path customer;
 
-    void SetUp() override
-    {
+    void SetUp() override {
         ScanSteps steps;
         steps.checkSlotContents = [this](int row) { check.CheckSlotContents(row); };
         scan.setSteps(steps);
@@ -51,24 +48,21 @@ protected:
         writeCustomerSet(customer);
     }
 
-    fs::path plugStick(char letter)
-    {
+    fs::path plugStick(char letter) {
         SimDrive stick;
         stick.letter = letter;
         stick.totalBytes = 1ull << 30;
         bench.plug(stick);
         return bench.folderOf(letter);
     }
-    const DriveSlot& row(int i) const { return table.slots.at(static_cast<size_t>(i)); }
-    void tick()
-    {
+    const DriveSlot &row(int i) const { return table.slots.at(static_cast<size_t>(i)); }
+    void tick() {
         window.check1 = kChecked;
         check.Check1Click();
     }
 };
 
-TEST_F(ContentCheckTest, ExactCopyIsOkAndEveryDifferenceIsNg)
-{
+TEST_F(ContentCheckTest, ExactCopyIsOkAndEveryDifferenceIsNg) {
     dialog.setFolder("C:\\CUST");
     ASSERT_EQ(dialog.referenceSummary(), "文件:3;目录:1;大小:350字节");
     std::vector<fs::path> sticks;
@@ -76,10 +70,10 @@ TEST_F(ContentCheckTest, ExactCopyIsOkAndEveryDifferenceIsNg)
         sticks.push_back(plugStick(letter));
         writeCustomerSet(sticks.back());
     }
-    writeFile(sticks[1] / "EXTRA.TXT", 1);                // one extra file
-    fs::remove(sticks[2] / "A.TXT");                       // one missing file
-    fs::create_directories(sticks[3] / "EMPTY");           // one extra empty folder
-    writeFile(sticks[4] / "A.TXT", 51);                    // one byte more
+    writeFile(sticks[1] / "EXTRA.TXT", 1);                           // one extra file
+    fs::remove(sticks[2] / "A.TXT");                                 // one missing file
+    fs::create_directories(sticks[3] / "EMPTY");                     // one extra empty folder
+    writeFile(sticks[4] / "A.TXT", 51);                              // one byte more
     fs::create_directories(sticks[5] / "System Volume Information"); // a folder the system made
     scan.chus();
     tick();
@@ -90,8 +84,7 @@ TEST_F(ContentCheckTest, ExactCopyIsOkAndEveryDifferenceIsNg)
     EXPECT_EQ(window.panel(1), "K盘内有文件。");
 }
 
-TEST_F(ContentCheckTest, WithoutFolderOnlyEmptySticksAreOk)
-{
+TEST_F(ContentCheckTest, WithoutFolderOnlyEmptySticksAreOk) {
     dialog.setFolder("");
     plugStick('F');
     writeFile(plugStick('G') / "X", 1);
@@ -102,8 +95,7 @@ TEST_F(ContentCheckTest, WithoutFolderOnlyEmptySticksAreOk)
     EXPECT_EQ(window.panel(1), "G盘内有文件。");
 }
 
-TEST_F(ContentCheckTest, StickPulledAfterScanShowsZeroSummary)
-{
+TEST_F(ContentCheckTest, StickPulledAfterScanShowsZeroSummary) {
     dialog.setFolder("C:\\CUST");
     writeCustomerSet(plugStick('F'));
     scan.chus();
@@ -113,8 +105,7 @@ TEST_F(ContentCheckTest, StickPulledAfterScanShowsZeroSummary)
     EXPECT_EQ(row(0).checkResult, "NG");
 }
 
-TEST_F(ContentCheckTest, UntickingEmptiesVerdictsAndStatus)
-{
+TEST_F(ContentCheckTest, UntickingEmptiesVerdictsAndStatus) {
     dialog.setFolder("C:\\CUST");
     writeCustomerSet(plugStick('F'));
     scan.chus();
@@ -125,10 +116,19 @@ TEST_F(ContentCheckTest, UntickingEmptiesVerdictsAndStatus)
     EXPECT_EQ(row(0).contents, "");
     EXPECT_EQ(row(0).checkResult, "");
     EXPECT_EQ(window.panel(1), "");
+
+    // Greyed counts as clear, in the click and in every later scan.
+    tick();
+    window.check1 = kGrayed;
+    check.Check1Click();
+    EXPECT_EQ(row(0).checkResult, "");
+    EXPECT_EQ(window.panel(1), "");
+    scan.chus();
+    EXPECT_EQ(row(0).contents, "");
+    EXPECT_EQ(row(0).checkResult, "");
 }
 
-TEST_F(ContentCheckTest, ClickSkipsEmptyAndUnreadableRows)
-{
+TEST_F(ContentCheckTest, ClickSkipsEmptyAndUnreadableRows) {
     SimDrive empty;
     empty.letter = 'F';
     empty.mediumPresent = false;
@@ -144,8 +144,7 @@ TEST_F(ContentCheckTest, ClickSkipsEmptyAndUnreadableRows)
     EXPECT_EQ(pointers, (std::vector<int>{kPointerHourglass, kPointerDefault}));
 }
 
-TEST_F(ContentCheckTest, EveryScanWhileTickedChecksAgain)
-{
+TEST_F(ContentCheckTest, EveryScanWhileTickedChecksAgain) {
     dialog.setFolder("C:\\CUST");
     const fs::path stick = plugStick('F');
     writeCustomerSet(stick);
@@ -161,8 +160,7 @@ TEST_F(ContentCheckTest, EveryScanWhileTickedChecksAgain)
     EXPECT_EQ(row(0).checkResult, "");
 }
 
-TEST_F(ContentCheckTest, ReadingTheReferenceLoadsTheDialog)
-{
+TEST_F(ContentCheckTest, ReadingTheReferenceLoadsTheDialog) {
     window.panel(2) = "C:\\CUST";
     writeCustomerSet(plugStick('F'));
     scan.chus();
