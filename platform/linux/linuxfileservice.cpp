@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,6 +37,16 @@ int createTemporaryBeside(const std::string &target, std::string &temporary) {
     return -1;
 }
 
+// For a file we may write in a folder we may not create files in: the file is emptied and written over,
+// as the settings files always were on Windows.
+bool writeInPlace(const std::string &target, const std::string &bytes) {
+    const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
+    return ::close(fd) == 0 && written;
+}
+
 } // namespace
 
 LinuxFileService::LinuxFileService(LinuxVolumeServices &volumes) : m_volumes(volumes) {}
@@ -51,8 +62,13 @@ bool LinuxFileService::createEmptyFile(const std::string &path) {
     if (!native)
         return false;
     const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    // close reports a write the medium refused after all, which is what the write-protect probe is for.
-    return fd >= 0 && ::close(fd) == 0;
+    if (fd < 0)
+        return false;
+    // A stick whose switch the kernel has not noticed takes the file into the cache and refuses it only on
+    // the way to the medium: fsync brings that refusal back here, which is what the write-protect probe
+    // is for.
+    const bool reachedMedium = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && reachedMedium;
 }
 
 bool LinuxFileService::deleteFile(const std::string &path) {
@@ -96,13 +112,24 @@ bool LinuxFileService::replaceFile(const std::string &path, const std::string &b
     const auto native = m_volumes.nativePath(path);
     if (!native)
         return false;
+    // A settings file that links to one elsewhere stays a link: the file it names gets the new content.
+    std::string target = *native;
+    if (char *resolved = ::realpath(native->c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    struct stat old {};
+    const bool replacesFile = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
     std::string temporary;
-    const int fd = createTemporaryBeside(*native, temporary);
+    const int fd = createTemporaryBeside(target, temporary);
     if (fd < 0)
-        return false;
+        return replacesFile && writeInPlace(target, bytes);
+    if (replacesFile)
+        ::fchmod(fd, old.st_mode & 07777);
     bool written = writeAll(fd, bytes) && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
-    if (written && ::rename(temporary.c_str(), native->c_str()) == 0)
+    if (written && ::rename(temporary.c_str(), target.c_str()) == 0)
         return true;
     ::unlink(temporary.c_str());
     return false;

@@ -158,6 +158,23 @@ TEST_F(LinuxFileServiceTest, ReplacesContentLeavingNothingElseBehind) {
     EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"Set.ini"});
 }
 
+TEST_F(LinuxFileServiceTest, ReplacingKeepsLinksAndPermissions) {
+    fs::create_directories(folder() / "Shared");
+    writeBytes(folder() / "Shared/Volnum.txt", "old");
+    fs::create_symlink("Shared/Volnum.txt", folder() / "Volnum.txt");
+    ASSERT_TRUE(m_files.replaceFile(logicPath("Volnum.txt"), "new"));
+    EXPECT_TRUE(fs::is_symlink(folder() / "Volnum.txt"));
+    EXPECT_EQ(readBytes(folder() / "Shared/Volnum.txt"), "new");
+
+    writeBytes(folder() / "Set.ini", "old");
+    fs::permissions(folder() / "Set.ini",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), "new"));
+    EXPECT_EQ(fs::status(folder() / "Set.ini").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(namesIn(folder() / "Shared"), std::vector<std::string>{"Volnum.txt"});
+}
+
 TEST_F(LinuxFileServiceTest, FailedReplaceKeepsTheOldFile) {
     writeBytes(folder() / "Set.ini", "old content");
     fs::create_directories(folder() / "Target");
