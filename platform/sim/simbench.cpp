@@ -273,6 +273,7 @@ bool SimBench::SetVolumeLabelA(const std::string &rootPath, const std::string &l
 }
 
 std::optional<long> SimBench::Shell(const std::string &commandLine, int windowStyle) {
+    ++m_launchAttempts;
     if (m_launchFails)
         return std::nullopt;
     m_launches.push_back(SimLaunch{commandLine, windowStyle});

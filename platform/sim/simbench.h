@@ -86,6 +86,8 @@ public:
     const std::vector<SimLaunch> &launches() const { return m_launches; }
     // Makes every later Shell call fail, as a missing program would.
     void setLaunchFails(bool fails) { m_launchFails = fails; }
+    // Every Shell call, the failed ones included.
+    int launchAttempts() const { return m_launchAttempts; }
 
     // Makes the management data and the registry unreachable, as a stopped service would.
     void setIdentityServicesFail(bool fail) { m_identityServicesFail = fail; }
@@ -139,6 +141,7 @@ private:
     std::vector<std::string> m_descriptorProblems;
     std::map<char, SimDrive> m_drives;
     std::vector<SimLaunch> m_launches;
+    int m_launchAttempts = 0;
     std::function<void()> m_listener;
     std::function<void(const std::string &)> m_beforeListing;
     bool m_launchFails = false;

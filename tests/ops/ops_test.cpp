@@ -132,6 +132,7 @@ TEST_F(OpsTest, FormatGoesOnWhenAProgramCannotStart) {
     plugAndScan({'F', 'G'});
     bench.setLaunchFails(true);
     formatAllDrives(table, window, dialog, bench, person);
+    EXPECT_EQ(bench.launchAttempts(), 2);
     EXPECT_EQ(window.panel(1), "格式化完成");
     EXPECT_TRUE(person.messages.empty());
 }
@@ -165,6 +166,16 @@ TEST_F(OpsTest, CopySkipsDrivesNoLongerRemovable) {
     EXPECT_EQ(commandLines(kWindowNormalFocus), Lines{"xcopy D:\\Cust\\*.* K:\\./v/h/e/f/k"});
 }
 
+TEST_F(OpsTest, CopyGoesOnWhenAProgramCannotStart) {
+    plugAndScan({'H', 'K'});
+    window.panel(2) = "D:\\Cust";
+    bench.setLaunchFails(true);
+    copyToAllDrives(table, window, bench, bench);
+    EXPECT_EQ(bench.launchAttempts(), 2);
+    EXPECT_EQ(window.panel(1), "完成");
+    EXPECT_EQ(pointers, (std::vector<int>{kPointerHourglass, kPointerDefault}));
+}
+
 TEST_F(OpsTest, CopyWithNothingListed) {
     copyToAllDrives(table, window, bench, bench);
     EXPECT_TRUE(bench.launches().empty());
@@ -187,7 +198,9 @@ TEST_F(OpsTest, RelabelOnlyWritableOrUncheckedDrivesThenRescan) {
     EXPECT_EQ(table.slots[2].volumeLabel, "卷标:OLD");
     EXPECT_EQ(table.slots[3].volumeLabel, "卷标:OLD");
     EXPECT_EQ(table.slots[4].volumeLabel, "卷标:OLD");
-    EXPECT_EQ(pointers.front(), kPointerHourglass);
+    // Back to normal before the rescan, which shows its own hourglass.
+    EXPECT_EQ(pointers,
+              (std::vector<int>{kPointerHourglass, kPointerDefault, kPointerHourglass, kPointerDefault}));
 }
 
 TEST_F(OpsTest, RelabelRefusedByLockedDriveShowsOldLabel) {

@@ -203,10 +203,18 @@ TEST_F(DriveScanTest, RescanWipesVerdictsAndOldRows) {
 
 TEST_F(DriveScanTest, PointerIsHourglassWhileScanning) {
     std::vector<int> pointers;
-    window.setPointerListener([&](int pointer) { pointers.push_back(pointer); });
+    std::string statusWhenPointerReturns;
+    window.setPointerListener([&](int pointer) {
+        pointers.push_back(pointer);
+        if (pointer == kPointerDefault)
+            statusWhenPointerReturns = window.panel(1);
+    });
     bench.plug(stick('H'));
     scan.chus();
     EXPECT_EQ(pointers, (std::vector<int>{kPointerHourglass, kPointerDefault}));
+    // The pointer returns before the closing message replaces the one shown while listing.
+    EXPECT_EQ(statusWhenPointerReturns, "列举U盘...");
+    EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
     EXPECT_EQ(window.mousePointer(), kPointerDefault);
 }
 
