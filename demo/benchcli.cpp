@@ -64,6 +64,10 @@ int badArguments(std::ostream &err, const std::string &why) {
     return kBenchBadArguments;
 }
 
+bool isCommand(const std::string &word) {
+    return word == "plug" || word == "unplug" || word == "lock" || word == "unlock" || word == "list";
+}
+
 int failed(std::ostream &err, const std::string &why) {
     err << "dravex-bench: " << why << "\n";
     return kBenchFailed;
@@ -191,9 +195,11 @@ int plug(SimBench &bench, const SimDrive &drive, std::ostream &out, std::ostream
 } // namespace
 
 std::string benchUsage() {
-    return "usage: dravex-bench FOLDER COMMAND\n"
+    return "usage: dravex-bench [FOLDER] COMMAND\n"
            "\n"
            "Plugs, pulls and locks the simulated sticks of a bench folder, the one dravex-demo shows.\n"
+           "Without FOLDER: the folder DRAVEX_BENCH names, else the demo bench of this build\n"
+           "(build/demo-bench, which ./run demo shows).\n"
            "\n"
            "commands:\n"
            "  plug LETTER --size SIZE [--label TEXT] [--fs FAT|FAT32|exFAT|NTFS]\n"
@@ -252,10 +258,16 @@ std::optional<uint64_t> parseSize(std::string_view text) {
     return value << shift;
 }
 
-int runBenchCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err) {
+int runBenchCli(std::vector<std::string> arguments, const std::string &defaultFolder, std::ostream &out,
+                std::ostream &err) {
     if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
         out << benchUsage();
         return kBenchDone;
+    }
+    if (!arguments.empty() && isCommand(arguments[0])) {
+        if (defaultFolder.empty())
+            return badArguments(err, "no bench folder: name one, or set DRAVEX_BENCH");
+        arguments.insert(arguments.begin(), defaultFolder);
     }
     if (arguments.size() < 2)
         return badArguments(err, "a bench folder and a command are needed");

@@ -21,7 +21,9 @@ std::string benchUsage();
 // size beyond 2^63 bytes.
 std::optional<uint64_t> parseSize(std::string_view text);
 
-// dravex-bench's whole work on its arguments (without the program name).
-int runBenchCli(const std::vector<std::string> &arguments, std::ostream &out, std::ostream &err);
+// dravex-bench's whole work on its arguments (without the program name). Arguments that start with a
+// command work on defaultFolder; none is given when it is empty.
+int runBenchCli(std::vector<std::string> arguments, const std::string &defaultFolder, std::ostream &out,
+                std::ostream &err);
 
 } // namespace dravex

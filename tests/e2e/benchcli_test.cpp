@@ -26,11 +26,12 @@ protected:
     int run(std::vector<std::string> arguments) {
         out.str("");
         err.str("");
-        return runBenchCli(arguments, out, err);
+        return runBenchCli(arguments, defaultFolder, out, err);
     }
     std::string folder() const { return (scratch.path() / "bench").string(); }
 
     testing::ScratchFolder scratch;
+    std::string defaultFolder;
     std::ostringstream out, err;
 };
 
@@ -113,10 +114,20 @@ TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder)
         for (const std::string &argument : arguments)
             shown += "[" + argument + "]";
         EXPECT_EQ(run(arguments), kBenchBadArguments) << shown;
-        EXPECT_NE(err.str().find("usage: dravex-bench FOLDER COMMAND"), std::string::npos) << shown;
+        EXPECT_NE(err.str().find("usage: dravex-bench [FOLDER] COMMAND"), std::string::npos) << shown;
         EXPECT_EQ(out.str(), "") << shown;
     }
     EXPECT_FALSE(std::filesystem::exists(f));
+}
+
+TEST_F(BenchCliTest, CommandsWithoutAFolderWorkOnTheDefaultBench) {
+    defaultFolder = folder();
+    ASSERT_EQ(run({"plug", "K", "--label", "UDISK", "--size", "16G"}), kBenchDone) << err.str();
+    ASSERT_EQ(run({"lock", "K"}), kBenchDone) << err.str();
+    ASSERT_EQ(run({"list"}), kBenchDone);
+    EXPECT_EQ(out.str(), "K:  \"UDISK\"  FAT32  16G, 0 bytes used  locked\n");
+    ASSERT_EQ(run({"unplug", "K"}), kBenchDone);
+    EXPECT_FALSE(std::filesystem::exists(scratch.path() / "bench" / "sticks" / "K.stick"));
 }
 
 TEST_F(BenchCliTest, OnlyPlugStartsABench) {
