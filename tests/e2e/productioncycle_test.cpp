@@ -220,16 +220,19 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     EXPECT_EQ(cell("Label11", 1), u("写保护"));
     EXPECT_EQ(cell("Label11", 2), u("可读写"));
     QString messageText, messageTitle;
+    QMessageBox::Icon messageIcon = QMessageBox::NoIcon;
     watcher.whenOpen([&](QWidget *box) {
         if (auto *message = qobject_cast<QMessageBox *>(box)) {
             messageText = message->text();
             messageTitle = message->windowTitle();
+            messageIcon = message->icon();
         }
     });
     press(Qt::Key_F2);
     ASSERT_EQ(watcher.seen.size(), 2u);
     EXPECT_EQ(messageText, u("有磁盘被写保护，格式化程序退出。"));
     EXPECT_EQ(messageTitle, u("错误"));
+    EXPECT_EQ(messageIcon, QMessageBox::Information);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化正在进行中，请稍候……"));
     // H, before the locked stick, was formatted; J and K were not.
     ASSERT_TRUE(waitFor([&] { return cell("Label2", 0) == u("卷标:LOT 7"); })) << "H was not formatted";
