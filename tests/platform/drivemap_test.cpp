@@ -1,6 +1,8 @@
 #include "platform/linux/drivemap.h"
 
 #include "fixtures.h"
+#include "platform/linux/linuxvolumeservices.h"
+#include "scan/drivescan.h"
 
 #include <gtest/gtest.h>
 
@@ -95,6 +97,52 @@ TEST(DriveMap, NoLetterPastZ) {
         EXPECT_EQ(volume.letter, letter);
     }
     EXPECT_EQ(map.find('Z')->diskName, "sdd");
+}
+
+// The rows a scan shows over the Linux layer on a fixture tree: letter, label, file system and, for a
+// drive that could not be read, its message. Capacities depend on the disk the fixture lies on.
+std::vector<std::string> scanRows(const std::string &fixture, std::string &status) {
+    FakeMounter mounter;
+    mounter.answers["sdd"] = "/media/op/LATE";
+    LinuxVolumeServices volumes(sysroot(fixture), mounter);
+    DriveTable table;
+    MainWindowState window;
+    DriveScan(volumes, table, window, Variant::V2).chus();
+    std::vector<std::string> rows;
+    for (const DriveSlot &slot : table.slots)
+        if (!slot.letter.empty())
+            rows.push_back(slot.letter + "|" + slot.volumeLabel + "|" + slot.fileSystem +
+                           (slot.capacity.empty() ? "|" + slot.usedSpace : ""));
+    status = window.panel(1);
+    return rows;
+}
+
+TEST(ScanOverLinuxLayer, BadDeviceDataGivesUnreadableRowsNeverACrash) {
+    using Rows = std::vector<std::string>;
+    const struct {
+        const char *fixture;
+        Rows rows;
+        const char *status;
+    } cases[] = {
+        // F and G (size unreadable) and H (no file system) fail and are replaced by I; J's record has no
+        // ID_FS_USAGE, so it is no file system we read, and stays as the failure row.
+        {"broken", {"I|卷标:|FAT", "J|||不能得到J磁盘信息"}, "列举完成...共有1个U盘。"},
+        // Invalid bytes (H) make no label we can show: the drive is unreadable and the next replaces it.
+        {"labels",
+         {"F|卷标:MY DISK|FAT32", "G|卷标:中文|FAT32", "I|卷标:中|FAT32", "J|卷标:A\\xZZ\\x4|FAT32",
+          "K|卷标:|FAT32"},
+         "列举完成...共有5个U盘。"},
+        {"card-reader", {"G|卷标:CAMERA|FAT"}, "列举完成...共有1个U盘。"},
+        // G: a medium with neither partitions nor file system; I: a mount that fails.
+        {"whole-disk",
+         {"F|卷标:WHOLE|FAT32", "H|卷标:LATE|FAT32", "I|||不能得到I磁盘信息"},
+         "列举完成...共有2个U盘。"},
+    };
+    for (const auto &c : cases) {
+        std::string status;
+        EXPECT_EQ(scanRows(c.fixture, status), c.rows) << c.fixture;
+        EXPECT_EQ(status, c.status) << c.fixture;
+    }
 }
 
 } // namespace
