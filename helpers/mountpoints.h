@@ -8,7 +8,8 @@
 
 namespace dravex {
 
-// Where the volume is mounted, as seen inside the root, in mountinfo's order; empty when it is not.
+// Where the volume is mounted, as seen inside the root, in mountinfo's order (btrfs mounts found by their
+// source); empty when it is not.
 std::vector<std::string> mountPointsOf(const SystemRoot &root, const MappedVolume &volume);
 
 } // namespace dravex

@@ -7,22 +7,37 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace dravex {
 
 namespace {
 
-std::string idPathOf(const SystemRoot &root, const std::string &disk) {
+std::optional<UdevRecord> udevRecordOf(const SystemRoot &root, const std::string &disk) {
     const auto dev = root.readFile("/sys/block/" + disk + "/dev");
     const auto number = dev ? parseMajorMinor(*dev) : std::nullopt;
     if (!number)
-        return {};
+        return std::nullopt;
     const auto text = root.readFile(udevDataPath(number->first, number->second));
     if (!text)
+        return std::nullopt;
+    return parseUdevRecord(*text);
+}
+
+std::string udevValue(const std::optional<UdevRecord> &record, const std::string &key) {
+    if (!record)
         return {};
-    const UdevRecord record = parseUdevRecord(*text);
-    const auto found = record.find("ID_PATH");
-    return found == record.end() ? std::string() : found->second;
+    const auto found = record->find(key);
+    return found == record->end() ? std::string() : found->second;
+}
+
+// Many sticks show a CD-ROM on a second unit of the same USB device, put there by the maker's tools;
+// that makes no card reader of them. SCSI peripheral type 5 is a CD/DVD device.
+bool isOptical(const SystemRoot &root, const std::string &disk, const std::optional<UdevRecord> &record) {
+    if (disk.compare(0, 2, "sr") == 0 || udevValue(record, "ID_CDROM") == "1")
+        return true;
+    const auto type = root.readFile("/sys/block/" + disk + "/device/type");
+    return type && trimmed(*type) == "5";
 }
 
 std::string resolved(const std::string &path) {
@@ -61,12 +76,15 @@ std::string usbDevicePath(const std::string &sysfsPath) {
 }
 
 bool isCardReaderSlot(const SystemRoot &root, const std::string &diskKernelName) {
-    const std::string interface = usbInterfacePath(idPathOf(root, diskKernelName));
+    const std::string interface = usbInterfacePath(udevValue(udevRecordOf(root, diskKernelName), "ID_PATH"));
     const std::string device = usbDevicePath(resolved(root.path("/sys/block/" + diskKernelName)));
     for (const std::string &other : root.listFolder("/sys/block")) {
         if (other == diskKernelName)
             continue;
-        if (!interface.empty() && usbInterfacePath(idPathOf(root, other)) == interface)
+        const auto record = udevRecordOf(root, other);
+        if (isOptical(root, other, record))
+            continue;
+        if (!interface.empty() && usbInterfacePath(udevValue(record, "ID_PATH")) == interface)
             return true;
         if (!device.empty() && usbDevicePath(resolved(root.path("/sys/block/" + other))) == device)
             return true;

@@ -8,7 +8,7 @@ namespace dravex {
 
 // Whether the disk is one slot of a card reader: another disk hangs off the same USB device, by udev's
 // ID_PATH up to the USB interface or by the USB device above both in sysfs. Powering such a device off
-// would take the other slots' cards with it.
+// would take the other slots' cards with it. Optical units (a stick's CD-ROM partition) are no slots.
 bool isCardReaderSlot(const SystemRoot &root, const std::string &diskKernelName);
 
 // "pci-0000:00:14.0-usb-0:3:1.0" of "pci-0000:00:14.0-usb-0:3:1.0-scsi-0:0:0:1"; empty when the path

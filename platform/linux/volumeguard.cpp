@@ -1,6 +1,7 @@
 #include "platform/linux/volumeguard.h"
 
 #include "platform/linux/mountinfo.h"
+#include "platform/linux/mountsource.h"
 #include "platform/linux/textfields.h"
 
 #include <algorithm>
@@ -14,7 +15,11 @@ namespace dravex {
 
 namespace {
 
-constexpr const char *kSystemMountPoints[] = {"/", "/boot", "/boot/efi", "/usr", "/var", "/home"};
+constexpr const char *kSystemMountPoints[] = {"/", "/boot", "/boot/efi", "/usr", "/var", "/home",
+                                              // Where live and installer systems keep the medium they
+                                              // run from; their / is an overlay that names no device.
+                                              "/run/live/medium", "/lib/live/mount/medium", "/cdrom",
+                                              "/run/initramfs/live", "/run/archiso/bootmnt"};
 // Holders of holders: deep enough for LVM on LUKS on RAID, and a bound against a looping tree.
 constexpr int kMaximumStackDepth = 8;
 
@@ -76,7 +81,7 @@ VolumeCheck refused(Refusal refusal, std::string detail) {
 
 } // namespace
 
-VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter) {
+VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter, MediumRule medium) {
     if (letter >= 'a' && letter <= 'z')
         letter = static_cast<char>(letter - 'a' + 'A');
     const MappedVolume *volume = map.find(letter);
@@ -86,7 +91,7 @@ VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter
     const auto removable = root.readFile("/sys/block/" + volume->diskName + "/removable");
     if (!removable || trimmed(*removable) != "1")
         return refused(Refusal::NotRemovable, volume->diskName);
-    if (!volume->hasMedium)
+    if (!volume->hasMedium && medium == MediumRule::Required)
         return refused(Refusal::NoMedium, volume->diskName);
 
     const std::vector<BlockDevice> devices = devicesOfDisk(root, volume->diskName);
@@ -98,8 +103,10 @@ VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter
         if (!isSystemMountPoint(entry.mountPoint))
             continue;
         const auto number = std::make_pair(entry.major, entry.minor);
+        // btrfs shows an anonymous number here; its source still names the device.
+        const std::string source = sourceKernelName(root, entry.source);
         for (const BlockDevice &device : devices) {
-            if (device.number == number)
+            if (device.number == number || (!source.empty() && device.name == source))
                 return refused(Refusal::SystemMount, device.name + " " + entry.mountPoint);
         }
     }
@@ -110,7 +117,10 @@ VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter
             const std::vector<std::string_view> fields = splitBlanks(lines[i]);
             if (fields.empty())
                 continue;
-            const std::string name = lastComponent(fields.front());
+            // /proc/swaps may name a mapper device by its mapper name.
+            std::string name = sourceKernelName(root, std::string(fields.front()));
+            if (name.empty())
+                name = lastComponent(fields.front());
             for (const BlockDevice &device : devices) {
                 if (device.name == name)
                     return refused(Refusal::ActiveSwap, device.name);

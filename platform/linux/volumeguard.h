@@ -25,10 +25,16 @@ struct VolumeCheck {
     std::string detail; // the device or mount point at fault, for the message
 };
 
+// Whether a disk without a medium passes: only to be powered off, or told there is nothing to eject.
+enum class MediumRule { Required, MayBeMissing };
+
 // The one gate before anything writes to, unmounts or powers off a drive: the letter must map to a volume
-// of a removable disk with a medium, and no part of that disk may hold /, /boot, /boot/efi, /usr, /var or
-// /home, or be swap in use, be it a partition, the disk itself or a device-mapper or RAID device on them.
-VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter);
+// of a removable disk with a medium (unless the rule lets it be missing), and no part of that disk may hold
+// /, /boot, /boot/efi, /usr, /var, /home or the medium of a live system, or be swap in use, be it a
+// partition, the disk itself or a device-mapper or RAID device on them. A mount counts by its device number
+// and by its source, so btrfs mounts and sources given as links or mapper names are found too.
+VolumeCheck checkVolume(const SystemRoot &root, const DriveMap &map, char letter,
+                        MediumRule medium = MediumRule::Required);
 
 // The node to hand to mkfs and fatlabel for the volume. On the machine: /dev/<name>, only if it is the
 // block device the volume is. Below any other root only a plain file (an image) will do, never a device

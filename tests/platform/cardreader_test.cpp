@@ -61,5 +61,20 @@ TEST(CardReaderSlot, SysfsParentAloneIsEnough) {
     EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
 }
 
+TEST(CardReaderSlot, CdRomUnitOfAStickIsNoSlot) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("cdrom-stick", folder.path());
+    const SystemRoot root(tree);
+    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    // Each sign alone is enough: with its kernel name gone udev's ID_CDROM tells, without udev the SCSI type.
+    std::filesystem::rename(tree + "/sys/block/sr0", tree + "/sys/block/sdx");
+    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    std::filesystem::remove_all(tree + "/run/udev/data");
+    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    // A second unit of any other type is a slot.
+    writeFileBytes(tree + "/sys/block/sdx/device/type", "0\n");
+    EXPECT_TRUE(isCardReaderSlot(root, "sdb"));
+}
+
 } // namespace
 } // namespace dravex

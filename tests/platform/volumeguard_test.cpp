@@ -1,5 +1,7 @@
 #include "platform/linux/volumeguard.h"
 
+#include "platform/linux/mountsource.h"
+
 #include "fixtures.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +44,77 @@ TEST(VolumeGuard, RefusesEveryDiskThatIsNotAPlainStick) {
         EXPECT_EQ(check.volume.has_value(), c.refusal == Refusal::None);
         EXPECT_EQ(check.volume ? check.volume->volumeName : "", c.volume);
     }
+}
+
+TEST(VolumeGuard, FindsSystemMountsByTheirSourceAndLiveMedia) {
+    const SystemRoot root(sysroot("system-sticks"));
+    const DriveMap map = DriveMap::read(root);
+    const struct {
+        char letter;
+        const char *detail;
+    } cases[] = {
+        // / on btrfs: an anonymous device number, the source /dev/sdb2.
+        {'F', "sdb2 /"},
+        {'G', "sdb2 /"},
+        {'H', "sdc1 /run/live/medium"},
+        // btrfs on an encrypted volume, named by its mapper name.
+        {'I', "dm-1 /home"},
+        // A udev link as the source.
+        {'J', "sde1 /boot"},
+        {'K', ""},
+        {'L', "sdg1 /cdrom"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.letter);
+        const VolumeCheck check = checkVolume(root, map, c.letter);
+        EXPECT_EQ(check.refusal, *c.detail ? Refusal::SystemMount : Refusal::None);
+        EXPECT_EQ(check.detail, c.detail);
+    }
+}
+
+TEST(VolumeGuard, MountSourceNames) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("system-sticks", folder.path());
+    std::filesystem::create_symlink("loop-b", tree + "/dev/loop-a");
+    std::filesystem::create_symlink("loop-a", tree + "/dev/loop-b");
+    // An absolute target is read inside the tree, never on the machine.
+    std::filesystem::create_symlink("/dev/sdf1", tree + "/dev/disk/by-uuid/absolute");
+    const SystemRoot root(tree);
+    const struct {
+        const char *source;
+        const char *kernelName;
+    } cases[] = {
+        {"/dev/sdb2", "sdb2"},
+        {"/dev/mapper/cryptHome", "dm-1"},
+        {"/dev/mapper/../sdb1", "sdb1"},
+        {"/dev/disk/by-uuid/5e1f0b7a-0c4e-4d2b-8f57-6a1d2e3f4a5b", "sde1"},
+        {"/dev/disk/by-uuid/absolute", "sdf1"},
+        {"/dev/mapper/nobody", ""},
+        {"/dev/loop-a", ""},
+        {"/dev/../etc/passwd", ""},
+        {"/dev/", ""},
+        {"overlay", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(sourceKernelName(root, c.source), c.kernelName) << c.source;
+}
+
+TEST(VolumeGuard, DiskWithoutMediumPassesOnlyWhereTheCallerAllowsIt) {
+    TemporaryFolder folder;
+    const std::string tree = copySysroot("guarded-sticks", folder.path());
+    const SystemRoot root(tree);
+    const DriveMap map = DriveMap::read(root);
+    const VolumeCheck empty = checkVolume(root, map, 'L', MediumRule::MayBeMissing);
+    ASSERT_TRUE(empty.volume);
+    EXPECT_FALSE(empty.volume->hasMedium);
+    EXPECT_EQ(empty.volume->diskName, "sdf");
+    EXPECT_EQ(checkVolume(root, map, 'L').refusal, Refusal::NoMedium);
+    // The stick / runs from, reporting no medium: its partitions are still there, and G: is now all of it.
+    writeFileBytes(tree + "/sys/block/sdc/size", "0\n");
+    const DriveMap emptied = DriveMap::read(root);
+    EXPECT_EQ(checkVolume(root, emptied, 'G').refusal, Refusal::NoMedium);
+    EXPECT_EQ(checkVolume(root, emptied, 'G', MediumRule::MayBeMissing).refusal, Refusal::SystemMount);
 }
 
 TEST(VolumeGuard, RefusesADiskThatTurnedFixedAfterTheMapWasRead) {

@@ -462,10 +462,57 @@ def identity_hostile():
     MountInfo().save(root)
 
 
+def system_sticks():
+    """Sticks holding system mounts that only the mount source gives away, and live media."""
+    root = new_case("system-sticks")
+    mounts = MountInfo()
+    # F:, G: / on btrfs: mountinfo shows an anonymous device number, only the source names sdb2.
+    major, minor = usb_stick(root, "sdb", 1, 1, partitions=[(1, fs_props("vfat", "FAT32", "ROOTDATA", "2000-0001"), 32768),
+                                                            (2, fs_props("btrfs", "", "ROOT"), 32768)])
+    mounts.lines[0] = "22 1 0:31 /@ / rw,relatime shared:1 - btrfs /dev/sdb2 rw,ssd,subvol=/@\n"
+    mounts.add(root, "/media/op/ROOTDATA", major, minor + 1, "vfat", "/dev/sdb1")
+    # H: the medium a live system runs from.
+    major, minor = usb_stick(root, "sdc", 2, 2, partitions=[(1, fs_props("iso9660", "", "LIVE"), 32768)])
+    mounts.add(root, "/run/live/medium", major, minor + 1, "iso9660", "/dev/sdc1")
+    # I: /home on btrfs inside an encrypted volume on the stick, named by its mapper name only.
+    usb_stick(root, "sdd", 3, 3, partitions=[(1, {"ID_FS_TYPE": "crypto_LUKS", "ID_FS_USAGE": "crypto"}, 32768)])
+    dm = "sys/devices/virtual/block/dm-1"
+    write(os.path.join(root, dm, "dev"), "254:1\n")
+    write(os.path.join(root, dm, "dm/name"), "cryptHome\n")
+    link(os.path.join(root, "sys/block/dm-1"), "../devices/virtual/block/dm-1")
+    link(os.path.join(root, "sys/class/block/dm-1"), "../../devices/virtual/block/dm-1")
+    holders = os.path.realpath(os.path.join(root, "sys/block/sdd")) + "/sdd1/holders"
+    link(os.path.join(holders, "dm-1"), os.path.relpath(os.path.join(root, dm), holders))
+    mounts.add(root, "/home", 0, 40, "btrfs", "/dev/mapper/cryptHome", make_folder=False)
+    # J: /boot on btrfs, its source a udev link.
+    usb_stick(root, "sde", 4, 4, partitions=[(1, fs_props("btrfs", "", "BOOT", "5e1f0b7a-0c4e-4d2b-8f57-6a1d2e3f4a5b"), 32768)])
+    link(os.path.join(root, "dev/disk/by-uuid/5e1f0b7a-0c4e-4d2b-8f57-6a1d2e3f4a5b"), "../../sde1")
+    mounts.add(root, "/boot", 0, 42, "btrfs", "/dev/disk/by-uuid/5e1f0b7a-0c4e-4d2b-8f57-6a1d2e3f4a5b",
+               make_folder=False)
+    # K: a plain stick that happens to hold btrfs.
+    major, minor = usb_stick(root, "sdf", 5, 5, partitions=[(1, fs_props("btrfs", "", "BTRFS"), 32768)])
+    mounts.add(root, "/media/op/BTRFS", 0, 45, "btrfs", "/dev/sdf1")
+    # L: an installation medium.
+    major, minor = usb_stick(root, "sdg", 6, 6, partitions=[(1, fs_props("iso9660", "", "INSTALL"), 32768)])
+    mounts.add(root, "/cdrom", major, minor + 1, "iso9660", "/dev/sdg1")
+    mounts.save(root)
+
+
+def cdrom_stick():
+    """A stick whose controller also shows a CD-ROM on a second LUN, as mass-production tools set them up."""
+    root = new_case("cdrom-stick")
+    mounts = MountInfo()
+    major, minor = usb_stick(root, "sdb", 1, 2, lun=0, partitions=[(1, fs_props("vfat", "FAT32", "STICK"), 32768)])
+    mounts.add(root, "/media/op/STICK", major, minor + 1, "vfat", "/dev/sdb1")
+    scsi_disk(root, "sr0", 0, 2, 6, lun=1, size="0", device=(11, 0), inquiry={"type": "5"},
+              props={"ID_CDROM": "1", "ID_BUS": "usb", "ID_PATH": USB.format(port=2, lun=1)})
+    mounts.save(root)
+
+
 def main():
     for case in (hub_two_sticks, card_reader, odd_partitions, whole_disk, labels, broken, many_sticks, ten_sticks,
                  guarded_sticks, identity_two_sticks, identity_card_reader, identity_no_serial, identity_sd_card,
-                 identity_hostile):
+                 identity_hostile, system_sticks, cdrom_stick):
         case()
     return 0
 
