@@ -1,6 +1,8 @@
 #include "helpers/helpermain.h"
 
 #include "helpers/helpertexts.h"
+#include "platform/linux/fallbackdiskactions.h"
+#include "platform/linux/programrun.h"
 #include "platform/linux/udisks2diskactions.h"
 
 #include <QCoreApplication>
@@ -32,7 +34,11 @@ int runHelperMain(int argc, char **argv, HelperRun run) {
     std::unique_ptr<DiskActions> actions;
     if (root.isWholeMachine()) {
         application = std::make_unique<QCoreApplication>(qtArgc, argv);
-        actions = std::make_unique<UDisks2DiskActions>();
+        // Without the service (a bare system, a container) the disks are still ours with util-linux.
+        if (udisks2Reachable())
+            actions = std::make_unique<UDisks2DiskActions>();
+        else
+            actions = std::make_unique<FallbackDiskActions>(root, runProgram);
     } else {
         actions = std::make_unique<InertDiskActions>();
     }

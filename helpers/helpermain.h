@@ -18,7 +18,8 @@ std::string joinArguments(int argc, char **argv);
 int finishHelper(int code);
 
 // main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of
-// UDisks2 on the machine itself and inert ones below any other root, standard output and error. When the
+// UDisks2 on the machine itself (util-linux and sysfs when the service does not answer) and inert ones below
+// any other root, standard output and error. When the
 // program fails in a terminal window it waits for Enter, so the operator can read why.
 int runHelperMain(int argc, char **argv, HelperRun run);
 

@@ -9,6 +9,36 @@
 
 namespace dravex {
 
+namespace {
+
+// Every mount of every volume of the disk; false, with the message printed, at the first that stays.
+bool flushAndUnmount(const DriveMap &map, const std::string &disk, HelperContext &context) {
+    for (const MappedVolume &volume : map.volumes()) {
+        if (volume.diskName != disk)
+            continue;
+        const std::vector<std::string> mountPoints = mountPointsOf(context.root, volume);
+        for (const std::string &mountPoint : mountPoints) {
+            context.out << removedrivetexts::kFlushing << mountPoint << std::endl;
+            if (!context.actions.flush(context.root.path(mountPoint))) {
+                context.err << helpertexts::kError << removedrivetexts::kFlushFailed << mountPoint
+                            << std::endl;
+                return false;
+            }
+        }
+        if (mountPoints.empty())
+            continue;
+        context.out << removedrivetexts::kUnmounting << volume.volumeName << std::endl;
+        if (!context.actions.unmount(volume.volumeName)) {
+            context.err << helpertexts::kError << helpertexts::kUnmountFailed << volume.volumeName
+                        << std::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 std::optional<char> parseRemoveDriveCommand(std::string_view text) {
     if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':'))
         return std::nullopt;
@@ -27,36 +57,24 @@ int runRemoveDrive(const std::string &commandText, HelperContext &context) {
         return kExitBadCommandLine;
     }
     const DriveMap map = DriveMap::read(context.root);
-    const VolumeCheck check = checkVolume(context.root, map, *letter);
+    // A dead stick reads as having no medium, and must still be taken off the machine.
+    const VolumeCheck check = checkVolume(context.root, map, *letter, MediumRule::MayBeMissing);
     if (!check.volume) {
         context.err << refusalMessage(check) << std::endl;
         return kExitRefused;
     }
     const std::string disk = check.volume->diskName;
-
-    for (const MappedVolume &volume : map.volumes()) {
-        if (volume.diskName != disk)
-            continue;
-        const std::vector<std::string> mountPoints = mountPointsOf(context.root, volume);
-        for (const std::string &mountPoint : mountPoints) {
-            context.out << removedrivetexts::kFlushing << mountPoint << std::endl;
-            if (!context.actions.flush(context.root.path(mountPoint))) {
-                context.err << helpertexts::kError << removedrivetexts::kFlushFailed << mountPoint
-                            << std::endl;
-                return kExitFailed;
-            }
-        }
-        if (mountPoints.empty())
-            continue;
-        context.out << removedrivetexts::kUnmounting << volume.volumeName << std::endl;
-        if (!context.actions.unmount(volume.volumeName)) {
-            context.err << helpertexts::kError << helpertexts::kUnmountFailed << volume.volumeName
-                        << std::endl;
-            return kExitFailed;
-        }
+    const bool cardReaderSlot = isCardReaderSlot(context.root, disk);
+    if (!check.volume->hasMedium && cardReaderSlot) {
+        context.out << removedrivetexts::kEmptySlot << disk << std::endl;
+        return kExitDone;
     }
 
-    if (isCardReaderSlot(context.root, disk)) {
+    // Nothing of a disk without a medium can be mounted, and flushing one that died could hang.
+    if (check.volume->hasMedium && !flushAndUnmount(map, disk, context))
+        return kExitFailed;
+
+    if (cardReaderSlot) {
         if (!context.actions.eject(disk)) {
             context.err << helpertexts::kError << removedrivetexts::kEjectFailed << disk << std::endl;
             return kExitFailed;
@@ -64,12 +82,16 @@ int runRemoveDrive(const std::string &commandText, HelperContext &context) {
         context.out << removedrivetexts::kEjected << disk << std::endl;
         return kExitDone;
     }
-    // Some bridges refuse to power off but do eject; either way the kernel reports the disk gone.
-    if (!context.actions.powerOff(disk) && !context.actions.eject(disk)) {
+    if (context.actions.powerOff(disk)) {
+        context.out << removedrivetexts::kPoweredOff << disk << std::endl;
+        return kExitDone;
+    }
+    // Some bridges refuse to power off but do eject: the medium goes, the device stays attached.
+    if (!context.actions.eject(disk)) {
         context.err << helpertexts::kError << removedrivetexts::kPowerOffFailed << disk << std::endl;
         return kExitFailed;
     }
-    context.out << removedrivetexts::kPoweredOff << disk << std::endl;
+    context.out << removedrivetexts::kEjectedNotPoweredOff << disk << std::endl;
     return kExitDone;
 }
 

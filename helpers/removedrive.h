@@ -12,7 +12,8 @@ namespace dravex {
 std::optional<char> parseRemoveDriveCommand(std::string_view text);
 
 // Flushes and unmounts every mounted volume of the drive's disk, then powers the disk off; a slot of a
-// card reader has only its medium ejected, so the other slots keep theirs.
+// card reader has only its medium ejected, so the other slots keep theirs. A stick without a medium (a dead
+// one) is powered off as it is; an empty slot has nothing to eject.
 int runRemoveDrive(const std::string &commandText, HelperContext &context);
 
 } // namespace dravex

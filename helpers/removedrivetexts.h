@@ -11,5 +11,7 @@ inline constexpr const char *kFlushing = "正在写回缓存 ";
 inline constexpr const char *kUnmounting = "正在卸载 ";
 inline constexpr const char *kPoweredOff = "已断开设备 ";
 inline constexpr const char *kEjected = "已弹出介质 ";
+inline constexpr const char *kEjectedNotPoweredOff = "设备无法断开，已弹出其介质，可以拔出：";
+inline constexpr const char *kEmptySlot = "读卡器插槽中没有介质，无需弹出：";
 
 } // namespace dravex::removedrivetexts

@@ -19,6 +19,10 @@ public:
     virtual bool eject(const std::string &diskKernelName) = 0;
 };
 
+// Writes back what is cached for the file system mounted at the path (a path of this machine); a path that
+// cannot be opened gets the whole machine written back.
+bool flushFileSystem(const std::string &mountPath);
+
 // For a system root that is not the machine: nothing below a fixture tree is a real disk, so every action
 // succeeds without touching anything and nothing gets mounted.
 class InertDiskActions : public DiskActions {

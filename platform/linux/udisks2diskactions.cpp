@@ -7,9 +7,6 @@
 #include <QDBusVariant>
 #include <QVariantMap>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace dravex {
 
 namespace {
@@ -21,6 +18,8 @@ const QString kDrive = QStringLiteral("org.freedesktop.UDisks2.Drive");
 constexpr int kCallTimeoutMs = 30000;
 // Short: relabelling runs while the operator waits for the window.
 constexpr int kLabelTimeoutMs = 5000;
+// Whether the service is there at all: an activated service answers well within this.
+constexpr int kPingTimeoutMs = 5000;
 // Unmount takes one mount point per call.
 constexpr int kMaximumUnmounts = 16;
 
@@ -73,14 +72,7 @@ std::optional<std::string> UDisks2DiskActions::mount(const std::string &volumeKe
 }
 
 bool UDisks2DiskActions::flush(const std::string &mountPath) {
-    const int fd = ::open(mountPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        ::sync();
-        return true;
-    }
-    const bool flushed = ::syncfs(fd) == 0;
-    ::close(fd);
-    return flushed;
+    return flushFileSystem(mountPath);
 }
 
 bool UDisks2DiskActions::unmount(const std::string &volumeKernelName) {
@@ -101,6 +93,13 @@ bool UDisks2DiskActions::powerOff(const std::string &diskKernelName) {
 
 bool UDisks2DiskActions::eject(const std::string &diskKernelName) {
     return driveCall(diskKernelName, QStringLiteral("Eject"));
+}
+
+bool udisks2Reachable() {
+    // A ping starts the service when the bus activates it on demand, as it does on most desktops.
+    return succeeded(call(QStringLiteral("/org/freedesktop/UDisks2"),
+                          QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"), {},
+                          kPingTimeoutMs));
 }
 
 std::optional<bool> udisks2SetLabel(const std::string &volumeKernelName, const std::string &label) {

@@ -1,5 +1,7 @@
 #include "helpers/removedrive.h"
 
+#include "helpers/removedrivetexts.h"
+
 #include "helperfixtures.h"
 
 #include <gtest/gtest.h>
@@ -43,6 +45,9 @@ TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefused) {
     HelperContext helper = context();
     EXPECT_EQ(runRemoveDrive("F", helper), kExitDone);
     EXPECT_EQ(m_actions.calls.back(), "eject sdb");
+    // The device is still attached: saying it was disconnected would be a lie.
+    EXPECT_NE(m_out.str().find(removedrivetexts::kEjectedNotPoweredOff), std::string::npos);
+    EXPECT_EQ(m_out.str().find(removedrivetexts::kPoweredOff), std::string::npos);
     m_actions.failing.insert("eject");
     EXPECT_EQ(runRemoveDrive("F", helper), kExitFailed);
     EXPECT_NE(m_err.str().find("sdb"), std::string::npos);
@@ -62,10 +67,58 @@ TEST_F(RemoveDriveRun, StopsBeforePowerWhenAVolumeStaysMounted) {
 
 TEST_F(RemoveDriveRun, RefusedDrivesAreNotTouched) {
     HelperContext helper = context();
-    for (const char *command : {"G", "H", "I", "J", "K", "L", "N", "A:", "C"})
+    for (const char *command : {"G", "H", "I", "J", "K", "N", "A:", "C"})
         EXPECT_EQ(runRemoveDrive(command, helper), kExitRefused) << command;
     EXPECT_EQ(runRemoveDrive("FF", helper), kExitBadCommandLine);
     EXPECT_TRUE(m_actions.calls.empty());
+}
+
+TEST_F(RemoveDriveRun, StickWithoutMediumIsPoweredOffEmptySlotIsLeftAlone) {
+    HelperContext helper = context();
+    EXPECT_EQ(runRemoveDrive("L", helper), kExitDone) << m_err.str();
+    EXPECT_TRUE(m_actions.calls.empty());
+    EXPECT_NE(m_out.str().find(removedrivetexts::kEmptySlot), std::string::npos);
+    // A dead stick reports no medium; its mounts are not flushed, the device goes all the same.
+    writeFileBytes(m_tree + "/sys/block/sdb/size", "0\n");
+    EXPECT_EQ(runRemoveDrive("F", helper), kExitDone) << m_err.str();
+    EXPECT_EQ(m_actions.calls, (std::vector<std::string>{"powerOff sdb"}));
+    // Without a medium the stick / runs from is still refused.
+    writeFileBytes(m_tree + "/sys/block/sdc/size", "0\n");
+    EXPECT_EQ(runRemoveDrive("G", helper), kExitRefused);
+    EXPECT_EQ(m_actions.calls.size(), 1u);
+}
+
+// RemoveDrive.exe on a copy of a fixture tree, with recording actions.
+struct RemoveDriveOnTree {
+    explicit RemoveDriveOnTree(const std::string &fixture) : tree(copySysroot(fixture, folder.path())) {}
+    int run(const std::string &command) {
+        HelperContext helper{SystemRoot(tree), actions, out, err};
+        return runRemoveDrive(command, helper);
+    }
+
+    TemporaryFolder folder;
+    std::string tree;
+    RecordingDiskActions actions;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST(RemoveDriveVolumes, BtrfsStickIsUnmountedSystemSticksAreNot) {
+    RemoveDriveOnTree remove("system-sticks");
+    // Its mount carries an anonymous device number; only the source names sdf1.
+    EXPECT_EQ(remove.run("K"), kExitDone) << remove.err.str();
+    EXPECT_EQ(remove.actions.calls, (std::vector<std::string>{"flush " + remove.tree + "/media/op/BTRFS",
+                                                              "unmount sdf1", "powerOff sdf"}));
+    for (const char *command : {"F", "G", "H", "I", "J", "L"})
+        EXPECT_EQ(remove.run(command), kExitRefused) << command;
+    EXPECT_EQ(remove.actions.calls.size(), 3u);
+}
+
+TEST(RemoveDriveVolumes, StickWithACdRomUnitIsPoweredOff) {
+    RemoveDriveOnTree remove("cdrom-stick");
+    EXPECT_EQ(remove.run("F"), kExitDone) << remove.err.str();
+    EXPECT_EQ(remove.actions.calls, (std::vector<std::string>{"flush " + remove.tree + "/media/op/STICK",
+                                                              "unmount sdb1", "powerOff sdb"}));
 }
 
 TEST(RemoveDriveVolumes, EveryMountOfEveryVolumeOfTheDisk) {
@@ -95,7 +148,7 @@ TEST_F(RemoveDriveProgram, ExitCodesAsTheToolSeesThem) {
         {{"G:"}, kExitRefused},
         {{"J"}, kExitRefused},
         {{"K"}, kExitRefused},
-        {{"L"}, kExitRefused},
+        {{"L"}, kExitDone},
         {{"N:"}, kExitRefused},
         {{}, kExitBadCommandLine},
         {{"F", "G"}, kExitBadCommandLine},
