@@ -5,9 +5,11 @@
 #include "helpers/mountpoints.h"
 #include "helpers/volumerefusal.h"
 #include "platform/linux/labeltext.h"
+#include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/programrun.h"
 #include "platform/linux/volumeguard.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -56,6 +58,15 @@ ParsedFormatCommand problem(const char *what, std::string_view detail = {}) {
 
 std::string error(const std::string &text) {
     return helpertexts::kError + text;
+}
+
+bool isAscii(const std::string &text) {
+    return std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; });
+}
+
+// mkfs.vfat 4.2 takes no label byte above 0x7F; such a label is written after it.
+bool labelAfterMkfs(const FormatCommand &command) {
+    return command.fileSystem != FormatFileSystem::Exfat && !isAscii(command.label);
 }
 
 // Writes zeros over the whole device, saying how far it got in whole percent.
@@ -134,11 +145,13 @@ std::string labelProblem(FormatFileSystem fileSystem, const std::string &label) 
         }
         return characters > kMaximumLabelLength ? formattexts::kExfatLabelTooLong + label : std::string();
     }
-    if (label.size() > kMaximumLabelLength)
+    switch (fatLabel(label).fault) {
+    case FatLabel::Fault::TooLong:
         return formattexts::kFatLabelTooLong + label;
-    for (char c : label) {
-        if (c < 0x20 || c > 0x7E || std::strchr("*?.,;:/\\|+=<>[]\"", c))
-            return formattexts::kFatLabelCharacters + label;
+    case FatLabel::Fault::Characters:
+        return formattexts::kFatLabelCharacters + label;
+    case FatLabel::Fault::None:
+        break;
     }
     return {};
 }
@@ -155,8 +168,9 @@ std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::
                            : deviceBytes < kSmallestFat16Bytes           ? "12"
                                                                          : "16";
         arguments = {"mkfs.vfat", "-F", bits};
-        if (!command.label.empty())
-            arguments.insert(arguments.end(), {"-n", command.label});
+        // Windows keeps FAT labels in upper case.
+        if (!command.label.empty() && !labelAfterMkfs(command))
+            arguments.insert(arguments.end(), {"-n", fatLabel(command.label).bytes});
         // A stick without a partition table is formatted whole, which mkfs.vfat only does when told.
         if (wholeDisk)
             arguments.push_back("-I");
@@ -225,8 +239,13 @@ int runFormat(const std::string &commandText, HelperContext &context) {
                     << std::endl;
         return kExitFailed;
     }
+    const bool labelled = !labelAfterMkfs(command) || writeFatLabel(*device, fatLabel(command.label).bytes);
+    if (!labelled)
+        context.err << error(formattexts::kLabelFailed + *device) << std::endl;
     if (const auto mounted = context.actions.mount(volume.volumeName))
         context.out << formattexts::kMounted << *mounted << std::endl;
+    if (!labelled)
+        return kExitFailed;
     context.out << formattexts::kDone << std::endl;
     return kExitDone;
 }

@@ -29,11 +29,13 @@ struct ParsedFormatCommand {
 // then optionally "/q", and last "/y". Switch and file-system names in any case; no blanks between.
 ParsedFormatCommand parseFormatCommand(std::string_view text);
 
-// Why the file system cannot take the label; empty when it can. FAT: at most 11 bytes of printable
-// ASCII without *?.,;:/\|+=<>[]". exFAT: at most 11 characters of UTF-8 without control characters.
+// Why the file system cannot take the label; empty when it can. FAT: at most 11 bytes in code page 936,
+// without control characters and *?.,;:/\|+=<>[]" (see fatLabel). exFAT: at most 11 characters of UTF-8
+// without control characters.
 std::string labelProblem(FormatFileSystem fileSystem, const std::string &label);
 
-// The mkfs command for the device. "FAT" is FAT12 below 16 MiB, where FAT16 has too few clusters.
+// The mkfs command for the device. "FAT" is FAT12 below 16 MiB, where FAT16 has too few clusters. A FAT
+// label is upper-cased; one beyond ASCII is left out, runFormat writes it after mkfs.
 std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,
                                        uint64_t deviceBytes, bool wholeDisk);
 

@@ -83,8 +83,19 @@ TEST(FormatLabel, WhatEachFileSystemHolds) {
         {FormatFileSystem::Fat, "A*B", false},
         {FormatFileSystem::Fat, "A.B", false},
         {FormatFileSystem::Fat, "A\tB", false},
-        {FormatFileSystem::Fat, "\xe4\xb8\xad", false},
         {FormatFileSystem::Fat, "my-disk_1", true},
+        // Code page 936: two bytes for each Chinese character, eleven in all.
+        {FormatFileSystem::Fat, "\xe4\xb8\xad", true},
+        {FormatFileSystem::Fat,
+         "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
+         "abc",
+         true},
+        {FormatFileSystem::Fat32,
+         "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
+         "abcd",
+         false},
+        {FormatFileSystem::Fat, "\xf0\x9f\x98\x80", false},
+        {FormatFileSystem::Fat, "\xff", false},
         {FormatFileSystem::Exfat, "\xe4\xb8\xad\xe6\x96\x87 ABCDEFGH", true},
         {FormatFileSystem::Exfat, "\xe4\xb8\xad\xe6\x96\x87 ABCDEFGHI", false},
         {FormatFileSystem::Exfat, "A\x01", false},
@@ -92,6 +103,11 @@ TEST(FormatLabel, WhatEachFileSystemHolds) {
     };
     for (const auto &c : cases)
         EXPECT_EQ(labelProblem(c.fileSystem, c.label).empty(), c.fits) << c.label;
+    EXPECT_EQ(labelProblem(FormatFileSystem::Fat,
+                           "\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae")
+                  .rfind(formattexts::kFatLabelTooLong, 0),
+              0u);
+    EXPECT_EQ(labelProblem(FormatFileSystem::Fat, "A?").rfind(formattexts::kFatLabelCharacters, 0), 0u);
 }
 
 TEST(FormatMkfs, ArgumentsPerFileSystemAndSize) {
@@ -109,8 +125,16 @@ TEST(FormatMkfs, ArgumentsPerFileSystemAndSize) {
               (Arguments{"mkfs.vfat", "-F", "32", "-n", "MY DISK", "-I", "/dev/sdb"}));
     FormatCommand exfat = fat32;
     exfat.fileSystem = FormatFileSystem::Exfat;
+    exfat.label = "My Disk";
     EXPECT_EQ(mkfsArguments(exfat, "/dev/sdb1", 8000 * kMiB, false),
-              (Arguments{"mkfs.exfat", "-L", "MY DISK", "/dev/sdb1"}));
+              (Arguments{"mkfs.exfat", "-L", "My Disk", "/dev/sdb1"}));
+    // FAT labels in upper case; one beyond ASCII is written after mkfs.
+    fat32.label = "My Disk";
+    EXPECT_EQ(mkfsArguments(fat32, "/dev/sdb1", 8000 * kMiB, false),
+              (Arguments{"mkfs.vfat", "-F", "32", "-n", "MY DISK", "/dev/sdb1"}));
+    fat32.label = "\xe6\x95\xb0\xe6\x8d\xae";
+    EXPECT_EQ(mkfsArguments(fat32, "/dev/sdb1", 8000 * kMiB, false),
+              (Arguments{"mkfs.vfat", "-F", "32", "/dev/sdb1"}));
 }
 
 // Fills a file of the given size with a pattern no file system writes.
@@ -132,8 +156,17 @@ std::string labelOf(const std::string &image) {
     return result.out.substr(0, result.out.find('\n'));
 }
 
+// The label's bytes as blkid, and so udev and the scan, read them: from the root folder's entry, or with
+// field LABEL_FATBOOT from the boot sector.
+std::string rawLabelOf(const std::string &image, const char *field = "LABEL") {
+    const ProcessResult result = runCaptured({"/usr/sbin/blkid", "-p", "-o", "value", "-s", field, image});
+    return result.out.substr(0, result.out.find('\n'));
+}
+
 bool isCleanFat(const std::string &image) {
-    return runCaptured({"/usr/sbin/fsck.vfat", "-n", image}).exitCode == 0;
+    const ProcessResult result = runCaptured({"/usr/sbin/fsck.vfat", "-n", image});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    return result.exitCode == 0;
 }
 
 using FormatRun = HelperFixture;
@@ -155,12 +188,33 @@ TEST_F(FormatRun, FullFormatZerosTheWholeVolumeFirst) {
     const std::string image = m_tree + "/dev/sdb1";
     writeMarkerImage(image, 16 * kMiB);
     HelperContext helper = context();
-    EXPECT_EQ(runFormat("f:/fs:fat/v:FULL/y", helper), kExitDone) << m_err.str();
+    EXPECT_EQ(runFormat("f:/fs:fat/v:full/y", helper), kExitDone) << m_err.str();
     EXPECT_FALSE(hasMarker(image));
     EXPECT_EQ(fileBytes(image).size(), 16 * kMiB);
     EXPECT_EQ(labelOf(image), "FULL");
     EXPECT_TRUE(isCleanFat(image));
     EXPECT_NE(m_out.str().find("100%"), std::string::npos);
+}
+
+TEST_F(FormatRun, ChineseLabelInCodePage936) {
+    const std::string image = m_tree + "/dev/sdb1";
+    for (const char *fileSystem : {"FAT", "FAT32"}) {
+        SCOPED_TRACE(fileSystem);
+        ASSERT_EQ(dravex::runProgram({"truncate", "-s", "40M", image}), 0);
+        HelperContext helper = context();
+        // 数据u: the ASCII letter upper-cased, the rest in GBK.
+        EXPECT_EQ(runFormat(std::string("F:/FS:") + fileSystem +
+                                "/V:\xe6\x95\xb0\xe6\x8d\xae"
+                                "u/q/y",
+                            helper),
+                  kExitDone)
+            << m_err.str();
+        for (const char *field : {"LABEL", "LABEL_FATBOOT"})
+            EXPECT_EQ(rawLabelOf(image, field), "\xca\xfd\xbe\xddU") << field;
+        // fsck.fat 4.2 calls every label beyond ASCII invalid: check the rest with an ASCII one.
+        ASSERT_EQ(dravex::runProgram({"fatlabel", image, "X"}), 0);
+        EXPECT_TRUE(isCleanFat(image));
+    }
 }
 
 TEST_F(FormatRun, QuickFormatLeavesTheDataArea) {
@@ -180,6 +234,12 @@ TEST_F(FormatRun, NothingTouchedWhenAStepBeforeMkfsFails) {
         // A label FAT cannot hold is refused before anything is unmounted.
         HelperContext helper = context();
         EXPECT_EQ(runFormat("F:/FS:FAT32/V:TWELVE CHARS/y", helper), kExitBadCommandLine);
+        // Six Chinese characters are twelve bytes.
+        EXPECT_EQ(
+            runFormat(
+                "F:/FS:FAT/V:\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae/q/y",
+                helper),
+            kExitBadCommandLine);
         EXPECT_TRUE(m_actions.calls.empty());
     }
     {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sys/stat.h>
+
 namespace dravex {
 namespace {
 
@@ -20,8 +23,21 @@ protected:
     std::string makeImage(const std::string &volume, const char *mkfs = "mkfs.vfat") {
         const std::string image = m_tree + "/dev/" + volume;
         EXPECT_EQ(runProgram({"truncate", "-s", "8M", image}), 0);
-        EXPECT_EQ(runProgram({mkfs, std::string(mkfs) == "mkfs.vfat" ? "-n" : "-L", "OLD", image}), 0);
+        EXPECT_EQ(runProgram({mkfs, std::string(mkfs) == "mkfs.exfat" ? "-L" : "-n", "OLD", image}), 0);
         return image;
+    }
+
+    // The label's bytes as blkid, and so udev and the scan, read them: from the root folder's entry, or
+    // with field LABEL_FATBOOT from the boot sector.
+    std::string rawLabelOf(const std::string &image, const char *field = "LABEL") {
+        const ProcessResult result =
+            runCaptured({"/usr/sbin/blkid", "-p", "-o", "value", "-s", field, image});
+        return result.out.substr(0, result.out.find('\n'));
+    }
+
+    void expectCleanFat(const std::string &image) {
+        const ProcessResult result = runCaptured({"/usr/sbin/fsck.vfat", "-n", image});
+        EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     }
 
     std::string labelOf(const std::string &image) {
@@ -40,21 +56,90 @@ TEST_F(SetVolumeLabel, FatLabelIsWrittenAndReadsBack) {
     LinuxVolumeServices services(m_tree, m_mounter);
     EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "NEW DISK"));
     EXPECT_EQ(labelOf(image), "NEW DISK");
-    // A label that looks like an option is a label.
+    // FAT keeps labels in upper case; a label that looks like an option is a label.
     EXPECT_TRUE(services.SetVolumeLabelA("f:\\", "-r"));
-    EXPECT_EQ(labelOf(image), "-r");
+    EXPECT_EQ(labelOf(image), "-R");
+    EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "my data"));
+    EXPECT_EQ(labelOf(image), "MY DATA");
     // An empty label removes it.
     EXPECT_TRUE(services.SetVolumeLabelA("F:\\", ""));
     EXPECT_EQ(labelOf(image), "");
     EXPECT_TRUE(m_mounter.calls.empty());
 }
 
+TEST_F(SetVolumeLabel, ChineseFatLabelsInCodePage936) {
+    // FAT12 keeps its root folder in a fixed place, FAT32 in a cluster chain.
+    for (const char *bits : {"12", "32"}) {
+        SCOPED_TRACE(bits);
+        const std::string image = m_tree + "/dev/sdb1";
+        std::filesystem::remove(image);
+        ASSERT_EQ(runProgram({"truncate", "-s", "40M", image}), 0);
+        ASSERT_EQ(runProgram({"mkfs.vfat", "-F", bits, "-n", "OLD", image}), 0);
+        LinuxVolumeServices services(m_tree, m_mounter);
+        // 数据, 咫尺 and 中文标签abc, one after the other over the same entry.
+        EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "\xe6\x95\xb0\xe6\x8d\xae"));
+        EXPECT_EQ(rawLabelOf(image), "\xca\xfd\xbe\xdd");
+        // 咫尺 starts with the byte that marks a free folder entry, which the entry stores as 0x05.
+        EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "\xe5\x92\xab\xe5\xb0\xba"));
+        EXPECT_EQ(rawLabelOf(image), "\xe5\xeb\xb3\xdf");
+        // ASCII upper-cased: 11 bytes, the most FAT holds.
+        EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
+                                                     "abc"));
+        for (const char *field : {"LABEL", "LABEL_FATBOOT"})
+            EXPECT_EQ(rawLabelOf(image, field), "\xd6\xd0\xce\xc4\xb1\xea\xc7\xa9"
+                                                "ABC")
+                << field;
+        // fsck.fat 4.2 calls every label beyond ASCII invalid; back in ASCII, through fatlabel, the file
+        // system must be as clean as before.
+        EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "plain"));
+        EXPECT_EQ(labelOf(image), "PLAIN");
+        EXPECT_EQ(rawLabelOf(image, "LABEL_FATBOOT"), "PLAIN");
+        expectCleanFat(image);
+    }
+}
+
 TEST_F(SetVolumeLabel, LabelFatCannotHoldLeavesTheOldOne) {
     const std::string image = makeImage("sdb1");
     LinuxVolumeServices services(m_tree, m_mounter);
-    EXPECT_FALSE(services.SetVolumeLabelA("F:\\", "TWELVE CHARS"));
-    EXPECT_FALSE(services.SetVolumeLabelA("F:\\", "A*B"));
+    for (const char *label : {"TWELVE CHARS", "A*B", "a.b",
+                              // 12 bytes in code page 936; a character it lacks.
+                              "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
+                              "abcd",
+                              "\xf0\x9f\x98\x80"})
+        EXPECT_FALSE(services.SetVolumeLabelA("F:\\", label)) << label;
     EXPECT_EQ(labelOf(image), "OLD");
+}
+
+// Puts a stand-in udevadm first on PATH that notes its arguments, and takes it away again.
+class RecordingUdevadm {
+public:
+    explicit RecordingUdevadm(const std::filesystem::path &folder)
+        : m_log((folder / "udevadm.log").string()), m_oldPath(std::getenv("PATH")) {
+        const std::string program = (folder / "udevadm").string();
+        writeFileBytes(program, "#!/bin/sh\necho \"$*\" >> \"$0.log\"\n");
+        ::chmod(program.c_str(), 0755);
+        ::setenv("PATH", (folder.string() + ":" + m_oldPath).c_str(), 1);
+    }
+    ~RecordingUdevadm() { ::setenv("PATH", m_oldPath.c_str(), 1); }
+
+    std::string calls() const { return std::filesystem::exists(m_log) ? fileBytes(m_log) : std::string(); }
+
+private:
+    std::string m_log;
+    std::string m_oldPath;
+};
+
+TEST_F(SetVolumeLabel, WaitsForUdevOnlyAfterALabelWasWritten) {
+    const std::string image = makeImage("sdb1");
+    RecordingUdevadm udevadm(m_folder.path());
+    LinuxVolumeServices services(m_tree, m_mounter);
+    EXPECT_FALSE(services.SetVolumeLabelA("F:\\", "A*B"));
+    EXPECT_FALSE(services.SetVolumeLabelA("G:\\", "NEW"));
+    EXPECT_EQ(udevadm.calls(), "");
+    EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "NEW"));
+    EXPECT_EQ(udevadm.calls(), "settle --timeout=5\n");
+    EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "\xe6\x95\xb0\xe6\x8d\xae"));
+    EXPECT_EQ(udevadm.calls(), "settle --timeout=5\nsettle --timeout=5\n");
 }
 
 TEST_F(SetVolumeLabel, ExfatThroughExfatlabel) {
