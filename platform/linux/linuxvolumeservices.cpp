@@ -271,6 +271,7 @@ LinuxVolumeServices::LinuxVolumeServices(const std::string &root, Mounter &mount
 void LinuxVolumeServices::refreshDriveList() {
     m_driveMap = DriveMap::read(m_root);
     m_fileSystemRecords.clear();
+    m_failedMounts.clear();
 }
 
 const DriveMap &LinuxVolumeServices::driveMap() {
@@ -322,8 +323,11 @@ std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &v
             }
         }
     }
-    if (!found)
+    if (!found && m_failedMounts.count(device) == 0) {
         found = m_mounter.mount(volume.volumeName);
+        if (!found)
+            m_failedMounts.insert(device);
+    }
     if (found)
         m_mountPoints[device] = *found;
     return found;

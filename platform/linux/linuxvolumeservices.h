@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace dravex {
@@ -71,6 +72,9 @@ private:
     // mount points for as long as one stat shows the volume still mounted there.
     std::map<std::pair<unsigned, unsigned>, std::optional<UdevRecord>> m_fileSystemRecords;
     std::map<std::pair<unsigned, unsigned>, std::string> m_mountPoints;
+    // Volumes the mounter failed on since the drive list was read: each try can block for seconds, and
+    // one scan asks for the same volume more than once.
+    std::set<std::pair<unsigned, unsigned>> m_failedMounts;
 };
 
 } // namespace dravex

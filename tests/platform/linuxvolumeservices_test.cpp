@@ -134,10 +134,30 @@ TEST(LinuxVolumeServices, MountsWhatIsNotMounted) {
     EXPECT_EQ(bytesOf(total), uint64_t{direct.f_blocks} * direct.f_frsize);
     EXPECT_EQ(services.nativePath("H:\\x"), sysroot("whole-disk") + "/media/op/LATE/x");
 
-    // The mounter failing leaves the drive unreadable, asked once for each query.
+    // The mounter failing leaves the drive unreadable.
     mounter.calls.clear();
     EXPECT_FALSE(services.GetVolumeInformationA("I:\\", info));
     EXPECT_EQ(mounter.calls, std::vector<std::string>{"sde"});
+}
+
+TEST(LinuxVolumeServices, AFailedMountIsTriedOncePerScan) {
+    FakeMounter mounter;
+    LinuxVolumeServices services(sysroot("whole-disk"), mounter);
+    services.refreshDriveList();
+    ByteCount available, total, free;
+    VolumeInformation info;
+    EXPECT_FALSE(services.GetDiskFreeSpaceExA("I:\\", available, total, free));
+    EXPECT_FALSE(services.GetVolumeInformationA("I:\\", info));
+    EXPECT_EQ(services.nativePath("I:\\x"), std::nullopt);
+    // Another volume is not held back by it.
+    EXPECT_FALSE(services.GetVolumeInformationA("H:\\", info));
+    EXPECT_EQ(mounter.calls, (std::vector<std::string>{"sde", "sdd"}));
+
+    // The next scan tries again, and takes what the mounter now gives.
+    mounter.answers["sde"] = "/media/op/LATE";
+    services.refreshDriveList();
+    EXPECT_TRUE(services.GetDiskFreeSpaceExA("I:\\", available, total, free));
+    EXPECT_EQ(mounter.calls, (std::vector<std::string>{"sde", "sdd", "sde"}));
 }
 
 TEST(LinuxVolumeServices, FreeSpaceIsWhatStatvfsSays) {
