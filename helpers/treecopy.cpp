@@ -84,6 +84,12 @@ bool TreeCopy::copy(const std::string &sourceFolder, const std::string &destinat
     }
     m_destinationRoot = {destination.st_dev, destination.st_ino};
     copyFolder(sourceFolder, destinationFolder);
+    // Without /v nothing may have reached the medium yet, and a file's write-back error shows only here.
+    const int folder = ::open(destinationFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 || ::syncfs(folder) != 0)
+        fail(xcopytexts::kCannotWrite, destinationFolder, errno);
+    if (folder >= 0)
+        ::close(folder);
     return m_failures == 0;
 }
 
@@ -133,9 +139,7 @@ void TreeCopy::copyFolder(const std::string &source, const std::string &destinat
     for (const SourceEntry &entry : entries) {
         const std::string sourcePath = source + "/" + entry.name;
         const std::string destinationPath = destination + "/" + entry.name;
-        if (entry.error != 0) {
-            fail(xcopytexts::kCannotReadAttributes, sourcePath, entry.error);
-        } else if (S_ISDIR(entry.status.st_mode)) {
+        if (entry.error == 0 && S_ISDIR(entry.status.st_mode)) {
             if (!m_options.recurse)
                 continue;
             if (!makeFolder(destinationPath)) {
@@ -151,11 +155,10 @@ void TreeCopy::copyFolder(const std::string &source, const std::string &destinat
                 const struct timespec times[2] = {entry.status.st_atim, entry.status.st_mtim};
                 ::utimensat(AT_FDCWD, destinationPath.c_str(), times, 0);
             }
-        } else if (S_ISREG(entry.status.st_mode)) {
+        } else if (entry.error == 0 && S_ISREG(entry.status.st_mode)) {
             copyFile(sourcePath, destinationPath);
         } else {
-            // A pipe or device would block or never end.
-            fail(xcopytexts::kNotAFile, sourcePath);
+            copyAsEmptyFile(sourcePath, destinationPath, entry.error == 0 ? &entry.status : nullptr);
         }
     }
     m_currentPath.pop_back();
@@ -209,6 +212,48 @@ void TreeCopy::copyFile(const std::string &source, const std::string &destinatio
         ::futimens(out, times);
     }
     ::close(in);
+    if (::close(out) != 0 && copied) {
+        fail(xcopytexts::kCannotWrite, destination, errno);
+        copied = false;
+    }
+    if (copied)
+        ++m_filesCopied;
+}
+
+void TreeCopy::copyAsEmptyFile(const std::string &source, const std::string &destination,
+                               const struct stat *status) {
+    if (m_hooks.beforeFile)
+        m_hooks.beforeFile(source);
+    if (m_options.listNames)
+        m_out << source << xcopytexts::kArrow << destination << '\n';
+    // Without blocking: a pipe already at the destination's name must not hold the copy up.
+    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (out < 0) {
+        fail(xcopytexts::kCannotWrite, destination, errno);
+        return;
+    }
+    struct stat outStatus {};
+    bool copied = false;
+    if (::fstat(out, &outStatus) != 0 || !S_ISREG(outStatus.st_mode)) {
+        fail(xcopytexts::kCannotWrite, destination);
+    } else if ((outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) ||
+               (m_options.verify && ::fdatasync(out) != 0)) {
+        fail(xcopytexts::kCannotWrite, destination, errno);
+    } else {
+        copied = true;
+    }
+    if (copied && m_options.verify) {
+        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+        if (m_hooks.beforeVerify)
+            m_hooks.beforeVerify(destination);
+        copied = ::fstat(out, &outStatus) == 0 && outStatus.st_size == 0;
+        if (!copied)
+            fail(xcopytexts::kVerifyFailed, destination);
+    }
+    if (copied && status && m_options.keepTimes) {
+        const struct timespec times[2] = {status->st_atim, status->st_mtim};
+        ::futimens(out, times);
+    }
     if (::close(out) != 0 && copied) {
         fail(xcopytexts::kCannotWrite, destination, errno);
         copied = false;

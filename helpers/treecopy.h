@@ -4,6 +4,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
@@ -27,8 +28,10 @@ struct CopyHooks {
 
 // Copies a folder's content into another, following links as the directory statistics do: a link to a
 // file gives a file with the target's bytes, a link to a folder a folder, and a folder already on the
-// current path (a link cycle) is created empty and not entered. Existing files are overwritten. A
-// failure is printed with the path at fault and the copy goes on with the next entry.
+// current path (a link cycle) is created empty and not entered. What the statistics count as an empty
+// file, a link leading nowhere or a pipe, socket or device, becomes an empty file. Existing files are
+// overwritten. A failure is printed with the path at fault and the copy goes on with the next entry; at
+// the end the destination's file system is synced, so a failed write-back is a failure too.
 class TreeCopy {
 public:
     TreeCopy(CopyOptions options, std::ostream &out, std::ostream &err, CopyHooks hooks = {});
@@ -44,6 +47,9 @@ private:
 
     void copyFolder(const std::string &source, const std::string &destination);
     void copyFile(const std::string &source, const std::string &destination);
+    // status: the source's own attributes, when they could be read.
+    void copyAsEmptyFile(const std::string &source, const std::string &destination,
+                         const struct stat *status);
     bool transfer(int source, int destination);
     bool matches(int source, int destination);
     void fail(const char *what, const std::string &path, int error = 0);

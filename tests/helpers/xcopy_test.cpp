@@ -193,13 +193,49 @@ TEST_F(XcopyRun, DestinationInTheWayIsNamed) {
     EXPECT_NE(m_err.str().find((m_stick / "docs").string()), std::string::npos) << m_err.str();
 }
 
-TEST_F(XcopyRun, UnreadableEntryIsSkippedWithAnError) {
+TEST_F(XcopyRun, WhatTheStatisticsCountAsEmptyFilesArrivesEmpty) {
     fs::create_symlink("nowhere", m_source / "dangling");
+    ASSERT_EQ(::mkfifo((m_source / "docs/pipe").c_str(), 0644), 0);
+    // Left from an earlier copy: emptied, not kept.
+    writeFile(m_stick / "dangling", "old content");
     HelperContext helper = context();
-    EXPECT_EQ(runXcopy(command("/v/h/e/f/k"), helper), kExitFailed);
-    EXPECT_NE(m_err.str().find((m_source / "dangling").string()), std::string::npos) << m_err.str();
-    EXPECT_FALSE(fs::exists(m_stick / "dangling"));
+    ASSERT_EQ(runXcopy(command("/v/h/e/f/k"), helper), kExitDone) << m_err.str();
+    EXPECT_EQ(summary("F:\\"), summary(m_source.string()));
+    for (const fs::path &name : {m_stick / "dangling", m_stick / "docs/pipe"}) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << name;
+        EXPECT_EQ(fileBytes(name.string()), "") << name;
+    }
     EXPECT_EQ(fileBytes((m_stick / "big.bin").string()), pattern(3 * 1024 * 1024 + 17, 1));
+}
+
+TEST_F(XcopyRun, VerifyReadsTheEmptyFilesBackToo) {
+    fs::create_symlink("nowhere", m_source / "dangling");
+    const std::string written = (m_stick / "dangling").string();
+    CopyHooks hooks;
+    hooks.beforeVerify = [&](const std::string &destination) {
+        if (destination == written)
+            writeFileBytes(destination, "x");
+    };
+    HelperContext helper = context();
+    EXPECT_EQ(runXcopy(command("/v/h/e/f/k"), helper, hooks), kExitFailed);
+    EXPECT_NE(m_err.str().find(written), std::string::npos) << m_err.str();
+}
+
+TEST_F(XcopyRun, InterruptedCopyNamesTheFileAndGoesOn) {
+    // Between two files the folder being filled turns into a file, as when a stick's folder is lost.
+    const fs::path folder = m_stick / "docs/sub";
+    CopyHooks hooks;
+    hooks.beforeFile = [&](const std::string &source) {
+        if (source == (m_source / "docs/sub/c.txt").string()) {
+            fs::remove_all(folder);
+            writeFileBytes(folder.string(), "in the way");
+        }
+    };
+    HelperContext helper = context();
+    EXPECT_EQ(runXcopy(command("/h/e/k"), helper, hooks), kExitFailed);
+    EXPECT_NE(m_err.str().find((folder / "c.txt").string()), std::string::npos) << m_err.str();
+    // Later entries were still copied.
+    EXPECT_EQ(fileBytes((m_stick / "linkfile").string()), "gamma");
 }
 
 TEST_F(XcopyRun, StickCopiedOntoItselfLosesNothing) {
