@@ -5,9 +5,10 @@
 #include "platform/linux/textfields.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
+#include <climits>
 #include <map>
-#include <memory>
+#include <unistd.h>
 
 namespace dravex {
 
@@ -15,9 +16,53 @@ namespace {
 
 const std::string kEnumKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\USBSTOR\\Enum\\";
 
-std::string resolved(const std::string &path) {
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : std::string();
+// Where a disk's /sys/block entry leads, as seen inside the root; nothing when it leads out of the root or
+// nowhere. The kernel links each disk into /sys/devices through real folders only, so the link is followed
+// as text: one readlink, where resolving every folder on the way cost a lookup each and made the identity
+// lookup of a full bench slow.
+std::optional<std::string> diskDevicePath(const SystemRoot &root, const std::string &diskName) {
+    const std::string entry = "/sys/block/" + diskName;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(root.path(entry).c_str(), target, sizeof target);
+    if (length < 0) {
+        // A folder of its own, as a captured tree may hold one.
+        if (errno == EINVAL && root.isFolder(entry))
+            return entry;
+        return std::nullopt;
+    }
+    if (static_cast<size_t>(length) >= sizeof target)
+        return std::nullopt;
+    const std::string_view link(target, static_cast<size_t>(length));
+    // An absolute link names the machine's own folders, which only the whole machine has inside it.
+    if (link.empty() || (link.front() == '/' && !root.isWholeMachine()))
+        return std::nullopt;
+    std::vector<std::string_view> components;
+    if (link.front() != '/')
+        components = {"sys", "block"};
+    size_t start = 0;
+    while (start <= link.size()) {
+        size_t end = link.find('/', start);
+        if (end == std::string_view::npos)
+            end = link.size();
+        const std::string_view component = link.substr(start, end - start);
+        if (component == "..") {
+            if (components.empty())
+                return std::nullopt;
+            components.pop_back();
+        } else if (!component.empty() && component != ".") {
+            components.push_back(component);
+        }
+        start = end + 1;
+    }
+    std::string inside;
+    for (const std::string_view component : components) {
+        inside += '/';
+        inside += component;
+    }
+    // A disk that is gone leaves its link behind.
+    if (inside.empty() || !root.isFolder(inside))
+        return std::nullopt;
+    return inside;
 }
 
 bool equalsIgnoringCase(std::string_view left, std::string_view right) {
@@ -58,18 +103,10 @@ struct StorageDevice {
 std::optional<UsbAttachment> usbAttachmentOf(const SystemRoot &root, const std::string &diskName) {
     if (diskName.empty() || diskName.find('/') != std::string::npos || diskName == "." || diskName == "..")
         return std::nullopt;
-    const std::string rootFolder = resolved(root.path("/"));
-    const std::string disk = resolved(root.path("/sys/block/" + diskName));
-    if (rootFolder.empty() || disk.empty())
+    const auto path = diskDevicePath(root, diskName);
+    if (!path)
         return std::nullopt;
-    std::string inside;
-    if (rootFolder == "/") {
-        inside = disk;
-    } else if (disk.compare(0, rootFolder.size() + 1, rootFolder + "/") == 0) {
-        inside = disk.substr(rootFolder.size());
-    } else {
-        return std::nullopt;
-    }
+    const std::string &inside = *path;
     UsbAttachment attachment;
     attachment.deviceFolder = usbDeviceFolder(inside);
     if (attachment.deviceFolder.empty())
@@ -152,13 +189,15 @@ std::vector<std::string> LinuxUsbStorageRegistry::entries() const {
     for (const std::string &port : ports) {
         const StorageDevice &device = devices[port];
         const UdevRecord record = device.diskRecord.value_or(UdevRecord{});
-        // udev's ids first, as the disk's identity uses them; the device's own descriptors otherwise.
-        const auto vendorId =
-            usbHexId(usbProperty(record, "VENDOR_ID"))
-                .value_or(usbHexId(attribute(m_root, device.folder + "/idVendor")).value_or("0000"));
-        const auto productId =
-            usbHexId(usbProperty(record, "MODEL_ID"))
-                .value_or(usbHexId(attribute(m_root, device.folder + "/idProduct")).value_or("0000"));
+        // udev's ids first, as the disk's identity uses them; the device's own descriptors otherwise, read
+        // only then.
+        const auto hexId = [&](const char *udevName, const char *descriptor) {
+            if (auto id = usbHexId(usbProperty(record, udevName)))
+                return *id;
+            return usbHexId(attribute(m_root, device.folder + "/" + descriptor)).value_or("0000");
+        };
+        const std::string vendorId = hexId("VENDOR_ID", "idVendor");
+        const std::string productId = hexId("MODEL_ID", "idProduct");
         const std::string serial = usbSerial(m_root, record, device.folder);
         const std::string instance = isUsableSerial(serial) ? serial : generatedInstanceId(port, 0);
         list.push_back("USB\\VID_" + vendorId + "&PID_" + productId + "\\" + instance);
@@ -171,15 +210,20 @@ std::optional<std::string> LinuxUsbStorageRegistry::RegRead(const std::string &v
         !equalsIgnoringCase(std::string_view(valuePath).substr(0, kEnumKey.size()), kEnumKey))
         return std::nullopt;
     const std::string valueName = valuePath.substr(kEnumKey.size());
-    if (equalsIgnoringCase(valueName, "Count"))
-        return std::to_string(entries().size());
+    if (equalsIgnoringCase(valueName, "Count")) {
+        m_walk = entries();
+        m_lastIndexRead.reset();
+        return std::to_string(m_walk->size());
+    }
     const auto index = parseValueIndex(valueName);
     if (!index)
         return std::nullopt;
-    const std::vector<std::string> list = entries();
-    if (*index >= list.size())
+    if (!m_walk || (m_lastIndexRead && *index <= *m_lastIndexRead))
+        m_walk = entries();
+    m_lastIndexRead = *index;
+    if (*index >= m_walk->size())
         return std::nullopt;
-    return list[*index];
+    return (*m_walk)[*index];
 }
 
 } // namespace dravex

@@ -33,7 +33,12 @@ std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, cons
 // The list of USB mass-storage devices present, read only through the one list the tool needs:
 // "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\USBSTOR\Enum\" with "Count" and "0", "1", ...
 // One entry per USB device with a mass-storage interface, so a card reader is one entry however many slots
-// it has; ordered by port path. Everything is read afresh on each call, below the system root.
+// it has; ordered by port path. Everything is read below the system root.
+//
+// Reading Count reads the list afresh, and the numbered entries that follow it, upwards, are answered from
+// that reading: a walk of the list (Count, then 0, 1, ...) costs one reading and sees one state of the
+// machine, and the next walk sees a stick plugged in meanwhile. A numbered read that does not go on upwards
+// from the previous one reads the list afresh too.
 class LinuxUsbStorageRegistry : public RegistryReader {
 public:
     explicit LinuxUsbStorageRegistry(std::string root = "/");
@@ -41,12 +46,14 @@ public:
     // Key names compare without regard to letter case, as the registry's do; any other path gives nothing.
     std::optional<std::string> RegRead(const std::string &valuePath) override;
 
-    // The entries in order: "USB\VID_0951&PID_1666\<serial>", or a generated id in place of a serial the
-    // device lacks.
+    // The entries in order, read now: "USB\VID_0951&PID_1666\<serial>", or a generated id in place of a
+    // serial the device lacks.
     std::vector<std::string> entries() const;
 
 private:
     SystemRoot m_root;
+    std::optional<std::vector<std::string>> m_walk; // the list as the walk going on read it
+    std::optional<unsigned> m_lastIndexRead;        // the walk's last numbered entry read
 };
 
 } // namespace dravex

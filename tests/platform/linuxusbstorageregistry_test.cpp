@@ -173,17 +173,67 @@ TEST(LinuxUsbStorageRegistry, NothingPresent) {
     EXPECT_EQ(registry.RegRead(kEnum + "0"), std::nullopt);
 }
 
-TEST(LinuxUsbStorageRegistry, ReadsAfreshOnEachCall) {
+TEST(LinuxUsbStorageRegistry, EachWalkReadsTheListAfresh) {
     TemporaryFolder folder;
-    std::filesystem::copy(sysroot("identity-card-reader"), folder.path(),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::copy_symlinks);
-    LinuxUsbStorageRegistry registry(folder.path().string());
+    const std::filesystem::path root = copySysroot("identity-card-reader", folder.path());
+    const std::filesystem::path stick = root / "sys/bus/usb/devices/1-5:1.0";
+    const std::filesystem::path unplugged = root / "unplugged";
+    const std::string reader = "USB\\VID_058F&PID_6366\\058F63666433";
+    const std::string sandisk = "USB\\VID_0781&PID_5567\\4C530001230509116373";
+    LinuxUsbStorageRegistry registry(root.string());
+
+    // The stick without a disk yet is pulled in the middle of a walk: the walk goes on over the list its
+    // Count was read from, so its count and its entries agree.
     ASSERT_EQ(registry.RegRead(kEnum + "Count"), "2");
-    // The stick without a disk yet is pulled.
-    std::filesystem::remove(folder.path() / "sys/bus/usb/devices/1-5:1.0");
+    EXPECT_EQ(registry.RegRead(kEnum + "0"), reader);
+    std::filesystem::rename(stick, unplugged);
+    EXPECT_EQ(registry.RegRead(kEnum + "1"), sandisk);
+    // The next walk sees it gone.
     EXPECT_EQ(registry.RegRead(kEnum + "Count"), "1");
+    EXPECT_EQ(registry.RegRead(kEnum + "0"), reader);
     EXPECT_EQ(registry.RegRead(kEnum + "1"), std::nullopt);
+
+    // Plugged in again between two walks: the next one lists it.
+    std::filesystem::rename(unplugged, stick);
+    EXPECT_EQ(registry.RegRead(kEnum + "Count"), "2");
+    EXPECT_EQ(registry.RegRead(kEnum + "1"), sandisk);
+
+    // A numbered read that does not go on upwards starts a reading of its own, Count or not.
+    std::filesystem::rename(stick, unplugged);
+    EXPECT_EQ(registry.RegRead(kEnum + "1"), std::nullopt);
+    std::filesystem::rename(unplugged, stick);
+    EXPECT_EQ(registry.RegRead(kEnum + "0"), reader);
+    EXPECT_EQ(registry.RegRead(kEnum + "1"), sandisk);
+}
+
+TEST(UsbAttachmentOf, FollowsTheDiskLinkInsideTheRoot) {
+    TemporaryFolder folder;
+    const std::filesystem::path root = copySysroot("identity-card-reader", folder.path());
+    const std::filesystem::path block = root / "sys/block";
+    const std::string slot =
+        "../devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.0/host6/target6:0:0/6:0:0:1/block/sdc";
+    std::filesystem::create_directory_symlink("./../block/" + slot, block / "dotted");
+    std::filesystem::create_directory_symlink("../../../../../../../../../../../.." + slot.substr(2),
+                                              block / "escapes");
+    std::filesystem::create_directory_symlink("/sys" + slot.substr(2), block / "absolute");
+    std::filesystem::create_directory_symlink("../devices/missing/sdq", block / "gone");
+    std::filesystem::create_directories(block / "plain");
+    const SystemRoot system(root.string());
+
+    const auto second = usbAttachmentOf(system, "sdc");
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->portPath, "1-4");
+    EXPECT_EQ(second->deviceFolder, "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
+    EXPECT_EQ(second->lun, 1u);
+    const auto first = usbAttachmentOf(system, "sdb");
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->lun, 0u);
+    const auto dotted = usbAttachmentOf(system, "dotted");
+    ASSERT_TRUE(dotted.has_value());
+    EXPECT_EQ(dotted->deviceFolder, second->deviceFolder);
+    // Out of the root, even where the machine's own folders would lie, into nothing, or no USB at all.
+    for (const char *name : {"escapes", "absolute", "gone", "plain", "sdq", "", ".", "..", "../block/sdc"})
+        EXPECT_FALSE(usbAttachmentOf(system, name).has_value()) << name;
 }
 
 } // namespace
