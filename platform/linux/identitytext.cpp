@@ -101,8 +101,17 @@ std::string deviceIdField(std::string_view text, size_t maxLength) {
     for (char &c : field) {
         if (!isPrintableAscii(c) || c == ' ' || c == ',' || c == '\\' || c == '&')
             c = '_';
+        else
+            c = upper(c);
     }
     return field;
+}
+
+std::string asciiUpperCase(std::string_view text) {
+    std::string upperCase(text);
+    for (char &c : upperCase)
+        c = upper(c);
+    return upperCase;
 }
 
 std::string readableField(std::string_view text) {

@@ -11,8 +11,12 @@ namespace dravex {
 // Pure functions: any bytes in, a defined text out.
 
 // A vendor, product or revision field of a device id: at most maxLength bytes, trailing blanks dropped,
-// then every byte a device id cannot carry (blanks, control bytes, non-ASCII, ",", "\", "&") as "_".
+// then every byte a device id cannot carry (blanks, control bytes, non-ASCII, ",", "\", "&") as "_", and
+// ASCII letters in upper case, as Windows writes the ids of disks.
 std::string deviceIdField(std::string_view text, size_t maxLength);
+
+// ASCII letters in upper case; every other byte as it is.
+std::string asciiUpperCase(std::string_view text);
 
 // The same field for people to read (Caption, Model): blanks kept, other bytes that are no printable
 // ASCII as "_", blanks around it dropped.

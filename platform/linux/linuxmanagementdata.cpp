@@ -103,15 +103,25 @@ std::string trimmedClassName(const std::string &name) {
 
 } // namespace
 
-std::vector<std::string> numberedDisks(const SystemRoot &root) {
-    std::vector<std::string> disks;
-    for (const std::string &name : root.listFolder("/sys/block")) {
-        if (!isVirtualDiskName(name) && !isOptical(diskUdevRecord(root, name)))
-            disks.push_back(name);
+std::vector<NumberedDisk> numberedDiskRecords(const SystemRoot &root) {
+    std::vector<NumberedDisk> disks;
+    for (std::string &name : root.listFolder("/sys/block")) {
+        if (isVirtualDiskName(name))
+            continue;
+        UdevRecord record = diskUdevRecord(root, name);
+        if (!isOptical(record))
+            disks.push_back({std::move(name), std::move(record)});
     }
     std::sort(disks.begin(), disks.end(),
-              [](const std::string &a, const std::string &b) { return diskNameLess(a, b); });
+              [](const NumberedDisk &a, const NumberedDisk &b) { return diskNameLess(a.name, b.name); });
     return disks;
+}
+
+std::vector<std::string> numberedDisks(const SystemRoot &root) {
+    std::vector<std::string> names;
+    for (NumberedDisk &disk : numberedDiskRecords(root))
+        names.push_back(std::move(disk.name));
+    return names;
 }
 
 LinuxManagementData::LinuxManagementData(LinuxVolumeServices &volumes, std::string root)
@@ -120,18 +130,27 @@ LinuxManagementData::LinuxManagementData(LinuxVolumeServices &volumes, std::stri
 std::optional<std::vector<ManagementInstance>>
 LinuxManagementData::InstancesOf(const std::string &className) {
     const std::string name = trimmedClassName(className);
-    if (name == "Win32_LogicalDiskToPartition")
-        return logicalDisksToPartitions();
-    if (name == "Win32_DiskDrive")
-        return diskDrives();
+    if (name == "Win32_LogicalDiskToPartition") {
+        m_associationNumbering = numberedDiskRecords(m_root);
+        return logicalDisksToPartitions(*m_associationNumbering);
+    }
+    if (name == "Win32_DiskDrive") {
+        std::vector<NumberedDisk> disks =
+            m_associationNumbering ? std::move(*m_associationNumbering) : numberedDiskRecords(m_root);
+        m_associationNumbering.reset();
+        return diskDrives(disks);
+    }
     return std::vector<ManagementInstance>{};
 }
 
-std::vector<ManagementInstance> LinuxManagementData::logicalDisksToPartitions() {
+std::vector<ManagementInstance>
+LinuxManagementData::logicalDisksToPartitions(const std::vector<NumberedDisk> &numbering) {
     const std::string machine =
         "\\\\" + managementHostName(m_root.readFile("/proc/sys/kernel/hostname").value_or("")) +
         "\\root\\cimv2:";
-    const std::vector<std::string> disks = numberedDisks(m_root);
+    std::vector<std::string> disks;
+    for (const NumberedDisk &disk : numbering)
+        disks.push_back(disk.name);
     std::vector<ManagementInstance> instances;
     // The letters are those of the last scan; whether each volume is still there is read now.
     for (const MappedVolume &volume : m_volumes.driveMap().volumes()) {
@@ -160,14 +179,14 @@ std::vector<ManagementInstance> LinuxManagementData::logicalDisksToPartitions() 
     return instances;
 }
 
-std::vector<ManagementInstance> LinuxManagementData::diskDrives() const {
-    const std::vector<std::string> disks = numberedDisks(m_root);
+std::vector<ManagementInstance>
+LinuxManagementData::diskDrives(const std::vector<NumberedDisk> &disks) const {
     std::vector<ManagementInstance> instances;
     for (size_t number = 0; number < disks.size(); ++number) {
-        const std::string &disk = disks[number];
+        const std::string &disk = disks[number].name;
         const std::string folder = "/sys/block/" + disk;
         const std::string device = folder + "/device/";
-        const UdevRecord record = diskUdevRecord(m_root, disk);
+        const UdevRecord &record = disks[number].record;
         const auto attachment = usbAttachmentOf(m_root, disk);
         const std::string bus = valueOf(record, "ID_BUS");
         const std::string driver = valueOf(record, "ID_USB_DRIVER");
@@ -230,9 +249,11 @@ std::vector<ManagementInstance> LinuxManagementData::diskDrives() const {
             const bool usable = isUsableSerial(serial);
             if (usable)
                 setText("SerialNumber", serial);
-            setText("PNPDeviceID",
-                    "USBSTOR\\" + fields + "\\" +
-                        (usable ? serial + "&" + std::to_string(lun) : generatedInstanceId(port, lun)));
+            // The id carries the serial in upper case, SerialNumber and the registry's entry as the device
+            // reports it.
+            setText("PNPDeviceID", "USBSTOR\\" + fields + "\\" +
+                                       (usable ? asciiUpperCase(serial) + "&" + std::to_string(lun)
+                                               : generatedInstanceId(port, lun)));
         } else {
             std::string serial = valueOf(record, "ID_SERIAL_SHORT");
             if (serial.empty())

@@ -2,6 +2,7 @@
 
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/systemroot.h"
+#include "platform/linux/udevrecord.h"
 #include "platform/managementdata.h"
 
 #include <optional>
@@ -15,9 +16,20 @@ namespace dravex {
 // number is its place in this list, so sda, sdb, ... are disks 0, 1, ... on a machine of SCSI disks.
 std::vector<std::string> numberedDisks(const SystemRoot &root);
 
+// A numbered disk with the udev record that told it from an optical drive, so the disk list reads each
+// record once.
+struct NumberedDisk {
+    std::string name;
+    UdevRecord record;
+};
+std::vector<NumberedDisk> numberedDiskRecords(const SystemRoot &root);
+
 // The management classes the tool asks for, made from sysfs and the udev database below the system root:
 // Win32_LogicalDiskToPartition for the drive letters of the volume services, and Win32_DiskDrive for
-// every numbered disk. Each call reads afresh; what cannot be read leaves its property out.
+// every numbered disk. Each call reads afresh, but for one thing: a disk list asked for right after an
+// association list, as the identity lookup asks for the two, numbers the disks as that association list did,
+// so a disk plugged in between cannot shift the numbers under it. What cannot be read leaves its property
+// out.
 class LinuxManagementData : public ManagementData {
 public:
     // root must be the one the volume services read below; their drive map gives the letters.
@@ -27,11 +39,13 @@ public:
     std::optional<std::vector<ManagementInstance>> InstancesOf(const std::string &className) override;
 
 private:
-    std::vector<ManagementInstance> logicalDisksToPartitions();
-    std::vector<ManagementInstance> diskDrives() const;
+    std::vector<ManagementInstance> logicalDisksToPartitions(const std::vector<NumberedDisk> &numbering);
+    std::vector<ManagementInstance> diskDrives(const std::vector<NumberedDisk> &disks) const;
 
     LinuxVolumeServices &m_volumes;
     SystemRoot m_root;
+    // The numbering of the last association list, until the disk list that follows it takes it.
+    std::optional<std::vector<NumberedDisk>> m_associationNumbering;
 };
 
 } // namespace dravex

@@ -57,7 +57,14 @@ TEST(IdentityParsingFuzz, HostileTextsGiveDefinedResults) {
         const std::string field = deviceIdField(text, 16);
         EXPECT_LE(field.size(), 16u);
         for (char c : field)
-            EXPECT_TRUE(isDeviceIdByte(c)) << static_cast<int>(c);
+            EXPECT_TRUE(isDeviceIdByte(c) && !(c >= 'a' && c <= 'z')) << static_cast<int>(c);
+
+        const std::string upper = asciiUpperCase(text);
+        ASSERT_EQ(upper.size(), text.size());
+        for (size_t at = 0; at < text.size(); ++at) {
+            const bool lower = text[at] >= 'a' && text[at] <= 'z';
+            EXPECT_EQ(upper[at], lower ? static_cast<char>(text[at] - 'a' + 'A') : text[at]);
+        }
 
         for (char c : readableField(text))
             EXPECT_TRUE(c >= 0x20 && c < 0x7F) << static_cast<int>(c);

@@ -2,6 +2,8 @@
 
 #include "platform/linux/identitytext.h"
 #include "platform/linux/linuxusbstorageregistry.h"
+#include "scan/drivescan.h"
+#include "usbid/usbidentitylookup.h"
 
 #include "fixtures.h"
 
@@ -99,17 +101,35 @@ TEST(DeviceIdField, Table) {
     } cases[] = {
         {"ABC", 8, "ABC"},
         {"FLASH DISK      ", 16, "FLASH_DISK"},
-        {"USB Flash Drive 16GB", 16, "USB_Flash_Drive"},
-        {"Generic-", 8, "Generic-"},
+        {"USB Flash Drive 16GB", 16, "USB_FLASH_DRIVE"},
+        {"Generic-", 8, "GENERIC-"},
         {"SD/MMC", 16, "SD/MMC"},
-        {"A&B\\C,D", 8, "A_B_C_D"},
+        {"a&b\\c,d", 8, "A_B_C_D"},
         {std::string("\x01\x7f\xc3\xa9", 4), 8, "____"},
-        {" lead", 8, "_lead"},
+        {"caf\xc3\xa9 au", 8, "CAF___AU"},
+        {" lead", 8, "_LEAD"},
         {"", 8, ""},
         {"1.0.0.0.0", 4, "1.0."},
+        {"zyx{|}~`@[", 16, "ZYX{|}~`@["},
     };
     for (const auto &c : cases)
         EXPECT_EQ(deviceIdField(c.text, c.width), c.field) << c.text;
+}
+
+TEST(AsciiUpperCase, Table) {
+    const struct {
+        std::string text;
+        std::string upper;
+    } cases[] = {
+        {"07a1b2C3d4", "07A1B2C3D4"},
+        {"az AZ 09", "AZ AZ 09"},
+        {"`{@[", "`{@["},
+        {"", ""},
+        {"caf\xc3\xa9", "CAF\xc3\xa9"},
+        {std::string("a\0b", 3), std::string("A\0B", 3)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(asciiUpperCase(c.text), c.upper) << c.text;
 }
 
 TEST(ManagementHostName, Table) {
@@ -188,12 +208,13 @@ TEST(LinuxManagementData, TwoSticks) {
     EXPECT_EQ(management.property("Win32_DiskDrive", "Name"),
               (std::vector<std::string>{"\\\\.\\PHYSICALDRIVE0", "\\\\.\\PHYSICALDRIVE1",
                                         "\\\\.\\PHYSICALDRIVE2"}));
-    // Recent udev's ID_USB_ keys on sdb, older udev's ID_ keys on sdc: the same ids from both.
+    // Recent udev's ID_USB_ keys on sdb, older udev's ID_ keys on sdc: the same ids from both, in upper
+    // case as Windows writes them; SerialNumber keeps the device's own case.
     EXPECT_EQ(
         management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"SCSI\\DISK&VEN_ATA&PROD_Samsung_SSD_860&REV_RVT0\\7&8ED9ED53&0",
+        (std::vector<std::string>{"SCSI\\DISK&VEN_ATA&PROD_SAMSUNG_SSD_860&REV_RVT0\\7&8ED9ED53&0",
                                   "USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1100\\AA04012700007245&0",
-                                  "USBSTOR\\DISK&VEN_Kingmax&PROD_USB_Flash_Drive&REV_PMAP\\07a1b2C3d4&0"}));
+                                  "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0"}));
     EXPECT_EQ(management.property("Win32_DiskDrive", "Caption"),
               (std::vector<std::string>{"Samsung SSD 860 EVO 500GB", "ABC FLASH DISK USB Device",
                                         "Kingmax USB Flash Drive 16GB Pro USB Device"}));
@@ -252,8 +273,8 @@ TEST(LinuxManagementData, CardReader) {
     // One device, one serial; the slot's LUN ends each id.
     EXPECT_EQ(
         management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"USBSTOR\\DISK&VEN_Generic-&PROD_SD/MMC&REV_1.00\\058F63666433&0",
-                                  "USBSTOR\\DISK&VEN_Generic-&PROD_MS/MS-Pro&REV_1.00\\058F63666433&1"}));
+        (std::vector<std::string>{"USBSTOR\\DISK&VEN_GENERIC-&PROD_SD/MMC&REV_1.00\\058F63666433&0",
+                                  "USBSTOR\\DISK&VEN_GENERIC-&PROD_MS/MS-PRO&REV_1.00\\058F63666433&1"}));
     EXPECT_EQ(management.property("Win32_DiskDrive", "Size"),
               (std::vector<std::string>{"<none>", "1977614336"}));
     EXPECT_EQ(management.property("Win32_DiskDrive", "Partitions"), (std::vector<std::string>{"0", "1"}));
@@ -289,9 +310,9 @@ TEST(LinuxManagementData, HostileDeviceData) {
     // block size and "removable". sdc: hardly any udev keys. sdd: texts that would break the id. sdz: gone.
     EXPECT_EQ(
         management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"USBSTOR\\DISK&VEN_Intenso&PROD_Rainbow_Line&REV_8.07\\7&E43FD256&0",
+        (std::vector<std::string>{"USBSTOR\\DISK&VEN_INTENSO&PROD_RAINBOW_LINE&REV_8.07\\7&E43FD256&0",
                                   "USBSTOR\\DISK&VEN_&PROD_&REV_\\HOSTILE02&0",
-                                  "USBSTOR\\DISK&VEN_Say\"hi\"_&PROD_Very_Long_Model_&REV_1.0.\\7&E23FCF30&0",
+                                  "USBSTOR\\DISK&VEN_SAY\"HI\"_&PROD_VERY_LONG_MODEL_&REV_1.0.\\7&E23FCF30&0",
                                   "SCSI\\DISK&VEN_&PROD_&REV_\\7&CA24CEB8&0"}));
     EXPECT_EQ(
         management.property("Win32_DiskDrive", "Caption"),
@@ -312,45 +333,123 @@ TEST(LinuxManagementData, HostileDeviceData) {
         << drives[2].objectText;
 }
 
-// The logic finds a letter's disk through Antecedent's number and that disk's USB identity through
-// PNPDeviceID and the registry list: all three must name the same stick.
-TEST(LinuxManagementData, LettersDisksAndRegistryAgree) {
+// The identity each row of a scan with "查看VPSN" ticked shows, as the real lookup finds it over the Linux
+// services: the letter's disk through its association, vendor, product, revision and serial by position from
+// that disk's id, and VID/PID from the mass-storage entry whose serial equals the id's in upper or lower
+// case.
+struct ShownIdentity {
+    std::string letter;
+    std::string deviceName;
+    std::string deviceSerial;
+    std::string deviceKey;
+
+    bool operator==(const ShownIdentity &other) const {
+        return letter == other.letter && deviceName == other.deviceName &&
+               deviceSerial == other.deviceSerial && deviceKey == other.deviceKey;
+    }
+};
+
+std::ostream &operator<<(std::ostream &out, const ShownIdentity &shown) {
+    return out << shown.letter << " [" << shown.deviceName << "] [" << shown.deviceSerial << "] ["
+               << shown.deviceKey << "]";
+}
+
+// Most identity trees list their volumes unmounted: each mounts at the tree's root, which is all a scan
+// needs of it.
+class MountsAtRoot : public Mounter {
+public:
+    std::optional<std::string> mount(const std::string &) override { return "/"; }
+};
+
+class IdentityOverLinux {
+public:
+    explicit IdentityOverLinux(const std::string &root)
+        : m_volumes(root, m_mounter), m_management(m_volumes, root), m_registry(root),
+          m_lookup(m_management, m_registry), m_scan(m_volumes, m_table, m_window, Variant::V2) {
+        ScanSteps steps;
+        steps.lookupDriveIdentity = [this](const std::string &letter) {
+            m_lookup.LookupDriveIdentity(letter);
+            return m_lookup.identity();
+        };
+        m_scan.setSteps(steps);
+        m_window.check2 = kChecked;
+    }
+
+    std::vector<ShownIdentity> scan() {
+        m_scan.chus();
+        std::vector<ShownIdentity> rows;
+        for (const DriveSlot &slot : m_table.slots) {
+            if (!slot.letter.empty())
+                rows.push_back({slot.letter, slot.deviceName, slot.deviceSerial, slot.deviceKey});
+        }
+        return rows;
+    }
+
+    UsbIdentityLookup &lookup() { return m_lookup; }
+
+private:
+    MountsAtRoot m_mounter;
+    LinuxVolumeServices m_volumes;
+    LinuxManagementData m_management;
+    LinuxUsbStorageRegistry m_registry;
+    UsbIdentityLookup m_lookup;
+    DriveTable m_table;
+    MainWindowState m_window;
+    DriveScan m_scan;
+};
+
+TEST(IdentityOverLinux, ScanWithIdentityBoxTicked) {
     const struct {
         const char *tree;
-        std::map<char, std::string> letterIds; // the stick's instance id, as the registry lists it
+        std::vector<ShownIdentity> rows;
     } cases[] = {
-        {"identity-two-sticks", {{'F', "07a1b2C3d4"}, {'G', "AA04012700007245"}}},
-        {"identity-card-reader", {{'G', "058F63666433"}}},
-        {"identity-no-serial", {{'F', "7&E23FCF30&0"}}},
-        {"identity-sd-card", {{'F', "CARDSTICK01"}}},
-        {"identity-hostile", {{'F', "7&E23FCF30&0"}, {'G', "HOSTILE02"}}},
+        // F's serial 07a1b2C3d4 is mixed case: the id's upper-case form matches neither form of the entry's.
+        // Only the first "_"-word of a product shows.
+        {"identity-two-sticks",
+         {{"F", "KINGMAX USB PMAP", "S/N:07A1B2C3D4", ""},
+          {"G", "ABC FLASH 1100", "S/N:AA04012700007245", "VID_1234&PID_ABCD"}}},
+        // The reader's card in its second slot; the device's one entry serves both slots.
+        {"identity-card-reader", {{"G", "GENERIC- MS/MS-PRO 1.00", "S/N:058F63666433", "VID_058F&PID_6366"}}},
+        // A made-up instance id: its first "&"-piece is all the serial there is, and no entry ends in it.
+        {"identity-no-serial", {{"F", "SMI USB 1100", "S/N:7", ""}}},
+        // The SD card in the machine's own slot is no USB disk: empty vendor and revision, no entry.
+        {"identity-sd-card",
+         {{"F", "ABC FLASH 1100", "S/N:CARDSTICK01", "VID_1234&PID_ABCD"}, {"G", " SD32G ", "S/N:7", ""}}},
+        // Texts that would break the id leave only their first words. G's record lacks the file-system keys
+        // too, so its volume cannot be read and the scan looks nothing up for it.
+        {"identity-hostile", {{"F", "SAY\"HI\" VERY 1.0.", "S/N:7", ""}, {"G", "", "", ""}}},
     };
     for (const auto &c : cases) {
-        Management management(sysroot(c.tree));
-        LinuxUsbStorageRegistry registry(sysroot(c.tree));
-        const auto entries = registry.entries();
-        const auto drives = management.instancesOf("Win32_DiskDrive");
-        std::map<char, std::string> found;
-        for (const ManagementInstance &link : management.instancesOf("Win32_LogicalDiskToPartition")) {
-            const std::string antecedent = link.properties.at("Antecedent");
-            const std::string dependent = link.properties.at("Dependent");
-            const size_t hash = antecedent.find("Disk #");
-            ASSERT_NE(hash, std::string::npos) << antecedent;
-            const std::string number = antecedent.substr(hash + 6, antecedent.find(',', hash) - hash - 6);
-            const char letter = dependent.at(dependent.size() - 3);
-            for (const ManagementInstance &drive : drives) {
-                if (drive.properties.at("Name") != "\\\\.\\PHYSICALDRIVE" + number)
-                    continue;
-                const std::string pnp = drive.properties.at("PNPDeviceID");
-                const std::string instance = pnp.substr(pnp.rfind('\\') + 1);
-                for (const std::string &entry : entries) {
-                    const std::string id = entry.substr(entry.rfind('\\') + 1);
-                    if (instance == id || instance.compare(0, id.size() + 1, id + "&") == 0)
-                        found[letter] = id;
-                }
-            }
-        }
-        EXPECT_EQ(found, c.letterIds) << c.tree;
+        IdentityOverLinux machine(sysroot(c.tree));
+        EXPECT_EQ(machine.scan(), c.rows) << c.tree;
+    }
+}
+
+TEST(IdentityOverLinux, DiskWithoutUdevKeys) {
+    IdentityOverLinux machine(sysroot("identity-hostile"));
+    machine.scan();
+    UsbIdentityLookup &lookup = machine.lookup();
+    // No vendor, product or revision anywhere, yet the device's own serial still finds its entry.
+    lookup.LookupDriveIdentity("G");
+    const UsbIdentity &identity = lookup.identity();
+    EXPECT_EQ(identity.vendor + " " + identity.product + " " + identity.revision, "  ");
+    EXPECT_EQ(identity.serial, "HOSTILE02");
+    EXPECT_EQ(identity.vidPid, "VID_1B1C&PID_1A0F");
+}
+
+TEST(IdentityOverLinux, LetterWithoutDiskShowsNoIdentity) {
+    IdentityOverLinux machine(sysroot("identity-card-reader"));
+    machine.scan();
+    UsbIdentityLookup &lookup = machine.lookup();
+    lookup.LookupDriveIdentity("G");
+    ASSERT_EQ(lookup.identity().serial, "058F63666433");
+    // F is the reader's empty slot, Z no drive at all: neither has an association, so nothing of G stays.
+    for (const char *letter : {"F", "Z", ""}) {
+        lookup.LookupDriveIdentity(letter);
+        const UsbIdentity &identity = lookup.identity();
+        EXPECT_EQ(identity.vendor + " " + identity.product + " " + identity.revision, "  ") << letter;
+        EXPECT_EQ("S/N:" + identity.serial, "S/N:") << letter;
+        EXPECT_EQ(identity.vidPid, "") << letter;
     }
 }
 
@@ -371,6 +470,26 @@ TEST(LinuxManagementData, ReadsAfreshOnEachCall) {
               (std::vector<std::string>{partitionOf("BENCH-07", 1, 0)}));
     EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Dependent"),
               (std::vector<std::string>{logicalDiskOf("BENCH-07", 'F')}));
+}
+
+TEST(LinuxManagementData, DiskListAfterAssociationsKeepsTheirNumbers) {
+    TemporaryFolder folder;
+    const std::string root = copySysroot("identity-two-sticks", folder.path());
+    Management management(root);
+    management.volumes().refreshDriveList();
+    // F names disk 2, the Kingmax stick on sdc.
+    ASSERT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent").front(),
+              partitionOf("BENCH-07", 2, 0));
+    // sdb is pulled between the two lists: disk 2 must still be the stick F was found on.
+    std::filesystem::remove(std::filesystem::path(root) / "sys/block/sdb");
+    const auto afterAssociations = management.property("Win32_DiskDrive", "PNPDeviceID");
+    ASSERT_EQ(afterAssociations.size(), 3u);
+    EXPECT_EQ(afterAssociations[2], "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0");
+    // The next disk list is read afresh, and numbers what is there now.
+    EXPECT_EQ(
+        management.property("Win32_DiskDrive", "PNPDeviceID"),
+        (std::vector<std::string>{"SCSI\\DISK&VEN_ATA&PROD_SAMSUNG_SSD_860&REV_RVT0\\7&8ED9ED53&0",
+                                  "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0"}));
 }
 
 } // namespace
