@@ -1,21 +1,31 @@
 // How long one drive scan takes with ten sticks: over the Linux services reading the ten-stick fixture
-// tree, over the simulated bench, and, for scale, how long lsblk takes to list the same tree.
+// tree, the same with "查看VPSN" ticked so every stick's USB identity is looked up through the Linux
+// management data and mass-storage list, over the simulated bench, and, for scale, how long lsblk takes
+// to list the same tree.
 #include "bench/programoutput.h"
+#include "platform/linux/linuxmanagementdata.h"
+#include "platform/linux/linuxusbstorageregistry.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/sim/simbench.h"
 #include "scan/drivescan.h"
+#include "usbid/usbidentitylookup.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <numeric>
+#include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using namespace dravex;
+namespace fs = std::filesystem;
 
 constexpr int kIterations = 200;
 constexpr int kDriveCount = 10;
@@ -49,9 +59,91 @@ bool scanFilledAllRows(const DriveTable &table) {
            !table.slots[kDriveCount - 1].fileSystem.empty();
 }
 
-void print(const char *what, const Figures &figures) {
-    std::printf("%-44s mean %8.3f ms   median %8.3f ms\n", what, figures.meanMs, figures.medianMs);
+// Each row must name its own stick, with the VID/PID found in the mass-storage list.
+bool scanIdentifiedAllRows(const DriveTable &table) {
+    std::set<std::string> serials;
+    for (int i = 0; i < kDriveCount; ++i) {
+        const DriveSlot &slot = table.slots[static_cast<size_t>(i)];
+        if (slot.deviceName != "ABC FLASH 1100" || slot.deviceKey != "VID_1234&PID_ABCD")
+            return false;
+        serials.insert(slot.deviceSerial);
+    }
+    return serials.size() == kDriveCount;
 }
+
+void print(const char *what, const Figures &figures) {
+    std::printf("%-48s mean %8.3f ms   median %8.3f ms\n", what, figures.meanMs, figures.medianMs);
+}
+
+bool appendTo(const fs::path &file, const std::string &text) {
+    std::ofstream out(file, std::ios::app);
+    out << text;
+    return static_cast<bool>(out);
+}
+
+// The ten-stick tree's sticks carry no USB identity; the copy gives each the udev keys and USB descriptors
+// a real stick has (stick n on port 1-n, serial BENCH00000n), so the lookup does all its work and finds
+// every stick.
+bool addUsbIdentities(const fs::path &tree) {
+    const fs::path usb = tree / "sys/devices/pci0000:00/0000:00:14.0/usb1";
+    const fs::path bus = tree / "sys/bus/usb/devices";
+    std::error_code error;
+    fs::create_directories(bus, error);
+    for (int i = 0; i < kDriveCount; ++i) {
+        const std::string disk = std::string("sd") + static_cast<char>('b' + i);
+        const std::string port = "1-" + std::to_string(i + 1);
+        const std::string interface = port + ":1.0";
+        const std::string serial =
+            "BENCH" + std::string(i + 1 < 10 ? "00000" : "0000") + std::to_string(i + 1);
+        std::ifstream devFile(tree / "sys/block" / disk / "dev");
+        std::string dev;
+        if (!std::getline(devFile, dev) || !fs::is_directory(usb / port / interface))
+            return false;
+        const bool written =
+            appendTo(tree / "run/udev/data" / ("b" + dev),
+                     "E:ID_USB_DRIVER=usb-storage\nE:ID_USB_VENDOR=ABC\n"
+                     "E:ID_USB_VENDOR_ENC=ABC\\x20\\x20\\x20\\x20\\x20\nE:ID_USB_MODEL=FLASH_DISK\n"
+                     "E:ID_USB_MODEL_ENC=FLASH\\x20DISK\\x20\\x20\\x20\\x20\\x20\\x20\n"
+                     "E:ID_USB_REVISION=1100\nE:ID_USB_SERIAL_SHORT=" +
+                         serial + "\nE:ID_USB_VENDOR_ID=1234\nE:ID_USB_MODEL_ID=abcd\n") &&
+            appendTo(usb / port / "idVendor", "1234\n") && appendTo(usb / port / "idProduct", "abcd\n") &&
+            appendTo(usb / port / "serial", serial + "\n") &&
+            appendTo(usb / port / interface / "bInterfaceClass", "08\n");
+        fs::create_directory_symlink(fs::path("../../../devices/pci0000:00/0000:00:14.0/usb1") / port,
+                                     bus / port, error);
+        fs::create_directory_symlink(fs::path("../../../devices/pci0000:00/0000:00:14.0/usb1") / port /
+                                         interface,
+                                     bus / interface, error);
+        if (!written || error)
+            return false;
+    }
+    return true;
+}
+
+// A copy of the tree in a folder of the bench's own, removed at the end.
+class TreeCopy {
+public:
+    explicit TreeCopy(const fs::path &tree)
+        : m_path(fs::temp_directory_path() / ("dravex-scan-bench-" + std::to_string(::getpid()))) {
+        std::error_code error;
+        fs::remove_all(m_path, error);
+        fs::copy(tree, m_path, fs::copy_options::recursive | fs::copy_options::copy_symlinks, error);
+        m_copied = !error;
+    }
+    ~TreeCopy() {
+        std::error_code error;
+        fs::remove_all(m_path, error);
+    }
+    TreeCopy(const TreeCopy &) = delete;
+    TreeCopy &operator=(const TreeCopy &) = delete;
+
+    bool copied() const { return m_copied; }
+    const fs::path &path() const { return m_path; }
+
+private:
+    fs::path m_path;
+    bool m_copied = false;
+};
 
 } // namespace
 
@@ -68,6 +160,36 @@ int main() {
     if (!scanFilledAllRows(linuxTable)) {
         std::fprintf(stderr, "the scan over the fixture tree found %s drives, not %d\n",
                      linuxTable.driveCount.c_str(), kDriveCount);
+        return 1;
+    }
+
+    const TreeCopy identityTree(tree);
+    if (!identityTree.copied() || !addUsbIdentities(identityTree.path())) {
+        std::fprintf(stderr, "could not give the sticks of a copy of the tree in %s their USB identities\n",
+                     identityTree.path().c_str());
+        return 1;
+    }
+    LinuxVolumeServices identityServices(identityTree.path().string(), mounter);
+    LinuxManagementData management(identityServices, identityTree.path().string());
+    LinuxUsbStorageRegistry registry(identityTree.path().string());
+    UsbIdentityLookup lookup(management, registry);
+    DriveTable identityTable;
+    MainWindowState identityWindow;
+    identityWindow.check2 = kChecked;
+    DriveScan identityScan(identityServices, identityTable, identityWindow, Variant::V2);
+    ScanSteps steps;
+    steps.lookupDriveIdentity = [&lookup](const std::string &letter) {
+        lookup.LookupDriveIdentity(letter);
+        return lookup.identity();
+    };
+    identityScan.setSteps(steps);
+    identityScan.chus();
+    if (!scanFilledAllRows(identityTable) || !scanIdentifiedAllRows(identityTable)) {
+        std::fprintf(
+            stderr,
+            "the scan with Check2 ticked did not identify all %d sticks; row 1: \"%s\" \"%s\" \"%s\"\n",
+            kDriveCount, identityTable.slots[0].deviceName.c_str(),
+            identityTable.slots[0].deviceSerial.c_str(), identityTable.slots[0].deviceKey.c_str());
         return 1;
     }
 
@@ -104,6 +226,7 @@ int main() {
     }
 
     print("DriveScan::chus, LinuxVolumeServices", measure([&] { linuxScan.chus(); }));
+    print("DriveScan::chus, Linux services, Check2 ticked", measure([&] { identityScan.chus(); }));
     print("DriveScan::chus, SimBench", measure([&] { simScan.chus(); }));
     print("lsblk --sysroot (spawn, list, wait)", measure([&] {
               programOutput({"lsblk", "--sysroot", tree});
