@@ -4,7 +4,7 @@ DRAVEX_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev libudev-dev libgtest-dev libgmock-dev
     fonts-noto-cjk xvfb xauth util-linux
-    dosfstools exfatprogs x11-apps netpbm
+    dosfstools exfatprogs eject x11-apps netpbm
 )
 
 # Installs whatever is missing, when we are allowed to; otherwise only says what is missing.
