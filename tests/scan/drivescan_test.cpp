@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -15,134 +16,93 @@ SimDrive stick(char letter, const std::string &label = "UDISK", uint64_t total =
     drive.letter = letter;
     drive.label = label;
     drive.totalBytes = total;
-    drive.totalFreeBytes = totalFree;
-    drive.freeBytesAvailableToCaller = totalFree;
+    drive.totalFreeBytes = drive.freeBytesAvailableToCaller = totalFree;
     return drive;
 }
 
-SimDrive emptySlot(char letter) {
-    SimDrive drive = stick(letter);
-    drive.mediumPresent = false;
-    return drive;
-}
-
-class DriveScanTest : public ::testing::Test {
-protected:
+// One scan over a bench of which every test declares its sticks.
+struct Scanned {
     SimBench bench;
     DriveTable table;
     MainWindowState window;
     DriveScan scan{bench, table, window, Variant::V2};
 
+    // An upper-case letter plugs a stick, a lower-case one an empty card-reader slot.
+    void plug(const std::string &letters) {
+        for (char letter : letters) {
+            SimDrive drive = stick(static_cast<char>(std::toupper(letter)));
+            drive.mediumPresent = std::isupper(letter);
+            bench.plug(drive);
+        }
+    }
     const DriveSlot &row(int i) const { return table.slots.at(static_cast<size_t>(i)); }
-    std::vector<std::string> letters() const {
-        std::vector<std::string> result;
+    // The rows that carry a letter, each as "letter|label|capacity|used".
+    std::vector<std::string> rows() const {
+        std::vector<std::string> shown;
         for (const DriveSlot &slot : table.slots)
-            result.push_back(slot.letter);
-        return result;
+            if (!slot.letter.empty())
+                shown.push_back(slot.letter + "|" + slot.volumeLabel + "|" + slot.capacity + "|" +
+                                slot.usedSpace);
+        return shown;
     }
 };
 
-TEST_F(DriveScanTest, WorkedExampleFillsOneRow) {
+class DriveScanTest : public ::testing::Test, protected Scanned {};
+
+const std::string kH = "H|卷标:UDISK|容量:14.9G|已用:15,171,584字节";
+
+TEST_F(DriveScanTest, WorkedExampleFillsOneRowInBothVariants) {
     bench.plug(stick('H'));
     scan.chus();
-    EXPECT_EQ(row(0).letter, "H");
-    EXPECT_EQ(row(0).volumeLabel, "卷标:UDISK");
+    EXPECT_EQ(rows(), std::vector<std::string>{kH});
     EXPECT_EQ(row(0).fileSystem, "FAT32");
-    EXPECT_EQ(row(0).capacity, "容量:14.9G");
-    EXPECT_EQ(row(0).usedSpace, "已用:15,171,584字节");
-    EXPECT_EQ(row(0).contents, "");
-    EXPECT_EQ(row(0).checkResult, "");
-    EXPECT_EQ(row(0).deviceName, "");
-    EXPECT_EQ(row(0).deviceSerial, "");
-    EXPECT_EQ(row(0).deviceKey, "");
-    EXPECT_EQ(row(1).letter, "");
+    EXPECT_EQ(row(0).contents + row(0).checkResult + row(0).deviceName + row(0).deviceKey, "");
     EXPECT_EQ(table.driveCount, "1");
     EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
-}
-
-TEST_F(DriveScanTest, PelmoraShowsDecimalGigabytes) {
     DriveScan pelmora{bench, table, window, Variant::Pelmora};
-    bench.plug(stick('H'));
     pelmora.chus();
     EXPECT_EQ(row(0).capacity, "C:13.88G");
-    EXPECT_EQ(row(0).usedSpace, "已用:15,171,584字节");
 }
 
-TEST_F(DriveScanTest, NoRemovableDrive) {
+TEST_F(DriveScanTest, OnlyRemovableDrivesFromFOnward) {
+    plug("CE");
     SimDrive fixed = stick('G');
     fixed.driveType = 3;
     bench.plug(fixed);
     scan.chus();
-    EXPECT_EQ(letters(), std::vector<std::string>(10, ""));
+    EXPECT_TRUE(rows().empty());
     EXPECT_EQ(table.driveCount, "0");
     EXPECT_EQ(window.panel(1), "列举完成，沒有U盘。");
 }
 
-TEST_F(DriveScanTest, LettersAToEAreNeverExamined) {
-    bench.plug(stick('C'));
-    bench.plug(stick('E'));
-    bench.plug(stick('F'));
-    scan.chus();
-    EXPECT_EQ(row(0).letter, "F");
-    EXPECT_EQ(row(1).letter, "");
-    EXPECT_EQ(table.driveCount, "1");
+TEST(DriveScan, FailureRowOnlyAfterTheLastReadableDriveAndBelowTen) {
+    const struct {
+        const char *sticks;
+        size_t listed;
+        std::string lastRow;
+        const char *count;
+    } cases[] = {{"g", 1, "G|||不能得到G磁盘信息", "0"},
+                 {"gH", 1, kH, "1"},
+                 {"Fg", 2, "G|||不能得到G磁盘信息", "1"},
+                 {"FGHIJKLMNOp", 10, "O|卷标:UDISK|容量:14.9G|已用:15,171,584字节", "10"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sticks);
+        Scanned s;
+        s.plug(c.sticks);
+        s.scan.chus();
+        ASSERT_EQ(s.rows().size(), c.listed);
+        EXPECT_EQ(s.rows().back(), c.lastRow);
+        EXPECT_EQ(s.table.driveCount, c.count);
+        EXPECT_EQ(s.window.panel(1), std::string("列举完成...共有") + c.count + "个U盘。");
+    }
 }
 
-TEST_F(DriveScanTest, ElevenDrivesListTheFirstTen) {
-    for (char letter = 'F'; letter <= 'P'; ++letter)
-        bench.plug(stick(letter));
+TEST_F(DriveScanTest, ElevenDrivesListTheFirstTenButQueryAll) {
+    plug("FGHIJKLMNOP");
     scan.chus();
-    EXPECT_EQ(row(0).letter, "F");
     EXPECT_EQ(row(9).letter, "O");
     EXPECT_EQ(table.driveCount, "10");
-    EXPECT_EQ(window.panel(1), "列举完成...共有10个U盘。");
-    // The eleventh drive is still queried, only not listed.
     EXPECT_EQ(bench.volumeQueries(), 22);
-}
-
-TEST_F(DriveScanTest, UnreadableDriveAloneLeavesFailureRow) {
-    bench.plug(emptySlot('G'));
-    scan.chus();
-    EXPECT_EQ(row(0).letter, "G");
-    EXPECT_EQ(row(0).usedSpace, "不能得到G磁盘信息");
-    EXPECT_EQ(row(0).volumeLabel, "");
-    EXPECT_EQ(row(0).fileSystem, "");
-    EXPECT_EQ(row(0).capacity, "");
-    EXPECT_EQ(table.driveCount, "0");
-    EXPECT_EQ(window.panel(1), "列举完成...共有0个U盘。");
-}
-
-TEST_F(DriveScanTest, ReadableDriveReplacesFailureRowBeforeIt) {
-    bench.plug(emptySlot('G'));
-    bench.plug(stick('H'));
-    scan.chus();
-    EXPECT_EQ(row(0).letter, "H");
-    EXPECT_EQ(row(0).usedSpace, "已用:15,171,584字节");
-    EXPECT_EQ(row(1).letter, "");
-    EXPECT_EQ(row(1).usedSpace, "");
-    EXPECT_EQ(table.driveCount, "1");
-}
-
-TEST_F(DriveScanTest, FailureRowAfterLastReadableDrive) {
-    bench.plug(stick('F'));
-    bench.plug(emptySlot('G'));
-    scan.chus();
-    EXPECT_EQ(row(0).letter, "F");
-    EXPECT_EQ(row(1).letter, "G");
-    EXPECT_EQ(row(1).usedSpace, "不能得到G磁盘信息");
-    EXPECT_EQ(row(1).capacity, "");
-    EXPECT_EQ(table.driveCount, "1");
-    EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
-}
-
-TEST_F(DriveScanTest, NoFailureRowOnceTenDrivesAreListed) {
-    for (char letter = 'F'; letter <= 'O'; ++letter)
-        bench.plug(stick(letter));
-    bench.plug(emptySlot('P'));
-    scan.chus();
-    EXPECT_EQ(row(9).letter, "O");
-    EXPECT_EQ(row(9).volumeLabel, "卷标:UDISK");
-    EXPECT_EQ(table.driveCount, "10");
 }
 
 TEST_F(DriveScanTest, LabelAndFileSystemCutAtNulAndTrimmed) {
@@ -156,48 +116,32 @@ TEST_F(DriveScanTest, LabelAndFileSystemCutAtNulAndTrimmed) {
     EXPECT_EQ(row(1).volumeLabel, "卷标:");
 }
 
-TEST_F(DriveScanTest, LowHalfWithTopBitSetShowsTrueSize) {
-    bench.plug(stick('H', "UDISK", 16039018496ull, 16039018496ull));
-    scan.chus();
-    EXPECT_EQ(row(0).capacity, "容量:14.9G");
-    EXPECT_EQ(row(0).usedSpace, "已用:0字节");
-}
-
-TEST_F(DriveScanTest, UsedBytesComeFromSinglePrecisionCounts) {
-    // Both counts round to the same float, so nothing shows as used.
-    bench.plug(stick('H', "UDISK", 10737418240ull, 10737418240ull - 300));
-    // Free bytes above total (a volume that reports oddly) still give a positive figure.
-    bench.plug(stick('I', "UDISK", 1048576, 2097152));
-    scan.chus();
-    EXPECT_EQ(row(0).usedSpace, "已用:0字节");
-    EXPECT_EQ(row(1).usedSpace, "已用:1,048,576字节");
-}
-
-TEST_F(DriveScanTest, FailedFreeSpaceQueryNeverShowsAnotherDrivesFigures) {
-    bench.plug(stick('F'));
-    SimDrive odd = stick('G');
+TEST_F(DriveScanTest, UsedSpaceComesFromSinglePrecisionCounts) {
+    // A low half with its top bit set; two counts that round to one float; free above total; and a
+    // failed free-space query, which must not show another drive's figures.
+    bench.plug(stick('H', "A", 16039018496ull, 16039018496ull));
+    bench.plug(stick('I', "B", 10737418240ull, 10737418240ull - 300));
+    bench.plug(stick('J', "C", 1048576, 2097152));
+    SimDrive odd = stick('K', "D");
     odd.freeSpaceQueryFails = true;
     bench.plug(odd);
     scan.chus();
-    EXPECT_EQ(row(1).letter, "G");
-    EXPECT_EQ(row(1).capacity, "容量:.M");
-    EXPECT_EQ(row(1).usedSpace, "已用:0字节");
+    EXPECT_EQ(rows(), (std::vector<std::string>{
+                          "H|卷标:A|容量:14.9G|已用:0字节", "I|卷标:B|容量:10.G|已用:0字节",
+                          "J|卷标:C|容量:1.M|已用:1,048,576字节", "K|卷标:D|容量:.M|已用:0字节"}));
 }
 
-TEST_F(DriveScanTest, RescanWipesVerdictsAndOldRows) {
-    bench.plug(stick('F'));
-    bench.plug(stick('G'));
+TEST_F(DriveScanTest, RescanReadsTheListAgainAndWipesVerdictsAndOldRows) {
+    plug("FG");
     scan.chus();
     table.slots[0].checkResult = "写保护";
     table.slots[1].checkResult = "OK";
     table.slots[1].contents = "文件:0;目录:0;大小:0字节";
     bench.unplug('F');
     scan.chus();
-    EXPECT_EQ(row(0).letter, "G");
-    EXPECT_EQ(row(0).checkResult, "");
-    EXPECT_EQ(row(0).contents, "");
-    EXPECT_EQ(row(1).letter, "");
-    EXPECT_EQ(row(1).checkResult, "");
+    EXPECT_EQ(bench.driveListRefreshes(), 2);
+    EXPECT_EQ(rows(), std::vector<std::string>{"G|卷标:UDISK|容量:14.9G|已用:15,171,584字节"});
+    EXPECT_EQ(row(0).checkResult + row(0).contents + row(1).checkResult, "");
     EXPECT_EQ(table.driveCount, "1");
 }
 
@@ -209,20 +153,12 @@ TEST_F(DriveScanTest, PointerIsHourglassWhileScanning) {
         if (pointer == kPointerDefault)
             statusWhenPointerReturns = window.panel(1);
     });
-    bench.plug(stick('H'));
+    plug("H");
     scan.chus();
     EXPECT_EQ(pointers, (std::vector<int>{kPointerHourglass, kPointerDefault}));
     // The pointer returns before the closing message replaces the one shown while listing.
     EXPECT_EQ(statusWhenPointerReturns, "列举U盘...");
     EXPECT_EQ(window.panel(1), "列举完成...共有1个U盘。");
-    EXPECT_EQ(window.mousePointer(), kPointerDefault);
-}
-
-TEST_F(DriveScanTest, DriveListIsReadOncePerScan) {
-    bench.plug(stick('H'));
-    scan.chus();
-    scan.chus();
-    EXPECT_EQ(bench.driveListRefreshes(), 2);
 }
 
 class ScanStepsTest : public DriveScanTest {
@@ -236,50 +172,34 @@ protected:
             lookedUp.push_back(letter);
             return UsbIdentity{"ABC", "FLASH", "1.00", "0123456789AB", "VID_090C&PID_1000"};
         };
-        steps.checkSlotContents = [this](int row) {
-            checkedRows.push_back(row);
-            table.slots.at(static_cast<size_t>(row)).contents =
-                "checked " + table.slots.at(static_cast<size_t>(row)).letter;
+        steps.checkSlotContents = [this](int i) {
+            checkedRows.push_back(i);
+            table.slots.at(static_cast<size_t>(i)).contents = "checked " + row(i).letter;
         };
         scan.setSteps(steps);
-        bench.plug(stick('F'));
-        bench.plug(emptySlot('G'));
-        bench.plug(stick('H'));
+        plug("FgH");
     }
 };
 
-TEST_F(ScanStepsTest, BoxesClearMakeNoLookupAndNoCheck) {
-    scan.chus();
-    EXPECT_TRUE(lookedUp.empty());
-    EXPECT_TRUE(checkedRows.empty());
-    EXPECT_EQ(row(0).deviceName, "");
-    EXPECT_EQ(row(0).deviceSerial, "");
-    EXPECT_EQ(row(0).contents, "");
+TEST_F(ScanStepsTest, ClearOrGreyedBoxesMakeNoLookupAndNoCheck) {
+    for (int state : {kUnchecked, kGrayed}) {
+        window.check1 = window.check2 = state;
+        scan.chus();
+        EXPECT_TRUE(lookedUp.empty());
+        EXPECT_TRUE(checkedRows.empty());
+        EXPECT_EQ(row(0).deviceName + row(0).deviceSerial + row(0).contents, "");
+    }
 }
 
-TEST_F(ScanStepsTest, IdentityBoxLooksUpEveryReadDrive) {
-    window.check2 = kChecked;
+TEST_F(ScanStepsTest, TickedBoxesLookUpAndCheckEveryReadDrive) {
+    window.check1 = window.check2 = kChecked;
     scan.chus();
     EXPECT_EQ(lookedUp, (std::vector<std::string>{"F", "H"}));
     EXPECT_EQ(row(1).deviceName, "ABC FLASH 1.00");
     EXPECT_EQ(row(1).deviceSerial, "S/N:0123456789AB");
     EXPECT_EQ(row(1).deviceKey, "VID_090C&PID_1000");
-}
-
-TEST_F(ScanStepsTest, ContentBoxChecksEveryFilledRow) {
-    window.check1 = kChecked;
-    scan.chus();
     EXPECT_EQ(checkedRows, (std::vector<int>{0, 1}));
-    EXPECT_EQ(row(0).contents, "checked F");
     EXPECT_EQ(row(1).contents, "checked H");
-}
-
-TEST_F(ScanStepsTest, GreyedBoxesCountAsClear) {
-    window.check1 = kGrayed;
-    window.check2 = kGrayed;
-    scan.chus();
-    EXPECT_TRUE(lookedUp.empty());
-    EXPECT_TRUE(checkedRows.empty());
 }
 
 TEST_F(ScanStepsTest, IdentityBoxWithoutLookupShowsEmptyIdentity) {

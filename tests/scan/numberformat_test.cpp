@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <utility>
-#include <vector>
 
 namespace dravex {
 namespace {
@@ -15,102 +14,78 @@ float single(uint64_t bytes) {
     return value;
 }
 
-TEST(ByteCountToSingle, ReadsBothHalvesUnsigned) {
-    EXPECT_EQ(single(0), 0.0f);
-    EXPECT_EQ(single(15998124032ull), 15998124032.0f);
-    // Low half with its top bit set must not turn negative.
-    EXPECT_EQ(single(16039018496ull), 16039018496.0f);
-    EXPECT_EQ(single(0xFFFFFFFFull), 4294967296.0f);
-    EXPECT_EQ(single(0x80000000ull), 2147483648.0f);
+TEST(ByteCountToSingle, BothHalvesUnsignedRoundedToNearestSingle) {
+    // A low half with its top bit set must not turn negative; above 2^24 a float rounds to its step.
+    const std::pair<uint64_t, float> cases[] = {{0, 0.0f},
+                                                {16039018496ull, 16039018496.0f},
+                                                {0xFFFFFFFFull, 4294967296.0f},
+                                                {0x80000000ull, 2147483648.0f},
+                                                {16777217, 16777216.0f},
+                                                {16777219, 16777220.0f},
+                                                {10737418240ull + 511, 10737418240.0f},
+                                                {10737418240ull + 513, 10737418240.0f + 1024.0f}};
+    for (const auto &[bytes, expected] : cases)
+        EXPECT_EQ(single(bytes), expected) << bytes;
 }
 
-TEST(ByteCountToSingle, RoundsToNearestSingle) {
-    // Above 2^24 a float holds only multiples of a power of two.
-    EXPECT_EQ(single(16777217), 16777216.0f);
-    EXPECT_EQ(single(16777219), 16777220.0f);
-    // Between 8 GiB and 16 GiB a float steps by 1,024 bytes.
-    EXPECT_EQ(single(10737418240ull + 511), 10737418240.0f);
-    EXPECT_EQ(single(10737418240ull + 513), 10737418240.0f + 1024.0f);
-}
-
-TEST(NumberFormat, OneDecimal) {
-    const std::vector<std::pair<double, const char *>> cases = {{14.8994140625, "14.9"},
-                                                                {14.25, "14.3"},
-                                                                {511.75, "511.8"},
-                                                                {992, "992."},
-                                                                {1.04, "1."},
-                                                                {2.0, "2."},
-                                                                {0.5, ".5"},
-                                                                {0, "."},
-                                                                {0.04, "."},
-                                                                {0.05, ".1"},
-                                                                {0.15, ".2"},
-                                                                {9.95, "10."},
-                                                                {99.96, "100."},
-                                                                {1024, "1024."},
-                                                                {2.35, "2.4"},
-                                                                {1.25, "1.3"},
-                                                                {0.96875, "1."},
-                                                                {123456.75, "123456.8"}};
-    for (const auto &[value, expected] : cases)
-        EXPECT_EQ(formatOneDecimal(value), expected) << value;
-}
-
-TEST(NumberFormat, TwoDecimals) {
-    const std::vector<std::pair<double, const char *>> cases = {
-        {6.9, "6.9"},    {7, "7."},         {0.5, ".5"},   {0, "."},        {0.005, ".01"}, {0.004, "."},
-        {1.005, "1.01"}, {13.876, "13.88"}, {0.999, "1."}, {2.675, "2.68"}, {1.10, "1.1"}};
-    for (const auto &[value, expected] : cases)
-        EXPECT_EQ(formatTwoDecimals(value), expected) << value;
-}
-
-TEST(NumberFormat, WholeGrouped) {
-    const std::vector<std::pair<double, const char *>> cases = {{0, "0"},
-                                                                {0.4, "0"},
-                                                                {0.5, "1"},
-                                                                {999, "999"},
-                                                                {1000, "1,000"},
-                                                                {15171584, "15,171,584"},
-                                                                {999999.5, "1,000,000"},
-                                                                {15982952448.0, "15,982,952,448"},
-                                                                {1e15, "1,000,000,000,000,000"}};
-    for (const auto &[value, expected] : cases)
-        EXPECT_EQ(formatWholeGrouped(value), expected) << value;
-}
-
-TEST(NumberFormat, ByteTotal) {
+TEST(NumberFormat, EveryPatternRoundsAndDropsLeadingZeros) {
+    const struct {
+        std::string (*format)(double);
+        double value;
+        const char *expected;
+    } cases[] = {{formatOneDecimal, 14.8994140625, "14.9"},
+                 {formatOneDecimal, 14.25, "14.3"},
+                 {formatOneDecimal, 992, "992."},
+                 {formatOneDecimal, 1.04, "1."},
+                 {formatOneDecimal, 0.5, ".5"},
+                 {formatOneDecimal, 0, "."},
+                 {formatOneDecimal, 0.04, "."},
+                 {formatOneDecimal, 0.05, ".1"},
+                 {formatOneDecimal, 0.15, ".2"},
+                 {formatOneDecimal, 9.95, "10."},
+                 {formatOneDecimal, 99.96, "100."},
+                 {formatOneDecimal, 0.96875, "1."},
+                 {formatTwoDecimals, 6.9, "6.9"},
+                 {formatTwoDecimals, 7, "7."},
+                 {formatTwoDecimals, 0, "."},
+                 {formatTwoDecimals, 0.005, ".01"},
+                 {formatTwoDecimals, 0.004, "."},
+                 {formatTwoDecimals, 1.005, "1.01"},
+                 {formatTwoDecimals, 13.876, "13.88"},
+                 {formatTwoDecimals, 0.999, "1."},
+                 {formatTwoDecimals, 2.675, "2.68"},
+                 {formatWholeGrouped, 0, "0"},
+                 {formatWholeGrouped, 0.4, "0"},
+                 {formatWholeGrouped, 0.5, "1"},
+                 {formatWholeGrouped, 999, "999"},
+                 {formatWholeGrouped, 1000, "1,000"},
+                 {formatWholeGrouped, 999999.5, "1,000,000"},
+                 {formatWholeGrouped, 1e15, "1,000,000,000,000,000"}};
+    for (const auto &c : cases)
+        EXPECT_EQ(c.format(c.value), c.expected) << c.value;
     EXPECT_EQ(formatByteTotal(0), "0");
-    EXPECT_EQ(formatByteTotal(350), "350");
-    EXPECT_EQ(formatByteTotal(1234567), "1,234,567");
     EXPECT_EQ(formatByteTotal(12345678901ull), "12,345,678,901");
     EXPECT_EQ(formatByteTotal(UINT64_MAX), "18,446,744,073,709,551,615");
 }
 
-struct CapacityCase {
-    uint64_t bytes;
-    const char *v2;
-    const char *pelmora;
-};
-
 TEST(Capacity, BothVariants) {
     const uint64_t gib = 1073741824ull;
-    const std::vector<CapacityCase> cases = {
-        {15998124032ull, "容量:14.9G", "C:13.88G"},
-        {16039018496ull, "容量:14.9G", "C:13.91G"},
-        {1040187392ull, "容量:992.M", "C:992.M"},
-        {536608768ull, "容量:511.8M", "C:511.8M"},
-        {2 * gib, "容量:2.G", "C:1.86G"},
-        {gib, "容量:1024.M", "C:1024.M"},
-        // 1.05 GiB lands just below 1.05 as a float.
-        {gib + gib / 20, "容量:1.G", "C:.98G"},
-        {0, "容量:.M", "C:.M"},
-    };
-    for (const CapacityCase &c : cases) {
+    const struct {
+        uint64_t bytes;
+        const char *v2;
+        const char *pelmora;
+    } cases[] = {{15998124032ull, "容量:14.9G", "C:13.88G"},
+                 {16039018496ull, "容量:14.9G", "C:13.91G"},
+                 {1040187392ull, "容量:992.M", "C:992.M"},
+                 {2 * gib, "容量:2.G", "C:1.86G"},
+                 {gib, "容量:1024.M", "C:1024.M"},
+                 // 1.05 GiB lands just below 1.05 as a float.
+                 {gib + gib / 20, "容量:1.G", "C:.98G"},
+                 {0, "容量:.M", "C:.M"}};
+    for (const auto &c : cases) {
         EXPECT_EQ(formatCapacity(single(c.bytes), Variant::V2), c.v2) << c.bytes;
         EXPECT_EQ(formatCapacity(single(c.bytes), Variant::Pelmora), c.pelmora) << c.bytes;
     }
-    // 1.04 GiB: above 1 GiB, and no tenths after rounding.
-    EXPECT_EQ(formatCapacity(static_cast<float>(1.04 * gib), Variant::V2), "容量:1.G");
 }
 
 } // namespace
