@@ -9,7 +9,6 @@
 #include <iterator>
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace dravex {
 namespace {
@@ -18,17 +17,21 @@ namespace fs = std::filesystem;
 
 TEST(SplitSettingsLines, LineEnds) {
     using Lines = std::vector<std::string>;
-    EXPECT_EQ(splitSettingsLines(""), Lines{});
-    EXPECT_EQ(splitSettingsLines("A"), Lines{"A"});
-    EXPECT_EQ(splitSettingsLines("A\r\n"), Lines{"A"});
-    EXPECT_EQ(splitSettingsLines("A\r\nB\r\n"), (Lines{"A", "B"}));
-    EXPECT_EQ(splitSettingsLines("A\rB"), (Lines{"A", "B"}));
-    EXPECT_EQ(splitSettingsLines("A\nB\r\n"), Lines{"A\nB"});
-    EXPECT_EQ(splitSettingsLines("A\r\n\r\n"), (Lines{"A", ""}));
-    EXPECT_EQ(splitSettingsLines("\r\nB"), (Lines{"", "B"}));
-    EXPECT_EQ(splitSettingsLines("A\r\r\nB"), (Lines{"A", "", "B"}));
+    const std::pair<const char *, Lines> cases[] = {
+        {"", {}},
+        {"A", {"A"}},
+        {"A\r\nB\r\n", {"A", "B"}},
+        {"A\rB", {"A", "B"}},
+        {"A\nB\r\n", {"A\nB"}},
+        {"A\r\n\r\n", {"A", ""}},
+        {"\r\nB", {"", "B"}},
+        {"A\r\r\nB", {"A", "", "B"}},
+    };
+    for (const auto &[text, lines] : cases)
+        EXPECT_EQ(splitSettingsLines(text), lines) << text;
 }
 
+// The program folder C:\DRAVEX on a fixed drive of the bench, with both files read through GBK.
 class SettingsFilesTest : public ::testing::Test {
 protected:
     SimBench bench;
@@ -39,77 +42,72 @@ protected:
     std::unique_ptr<SettingsFiles> settings;
 
     void SetUp() override {
-        SimDrive fixed;
-        fixed.letter = 'C';
-        fixed.driveType = 3;
-        bench.plug(fixed);
-        programFolder = bench.folderOf('C') / "DRAVEX";
+        programFolder = plugFixed('C', false) / "DRAVEX";
         fs::create_directories(programFolder);
         settings = std::make_unique<SettingsFiles>(bench, codePage, "C:\\DRAVEX", window, dialog);
     }
-
+    fs::path plugFixed(char letter, bool locked) {
+        SimDrive fixed;
+        fixed.letter = letter;
+        fixed.driveType = 3;
+        fixed.locked = locked;
+        bench.plug(fixed);
+        return bench.folderOf(letter);
+    }
     void store(const char *name, const std::string &bytes) {
         std::ofstream(programFolder / name, std::ios::binary) << bytes;
     }
-    std::string stored(const char *name) {
-        std::ifstream in(programFolder / name, std::ios::binary);
+    std::string stored(const char *name, const fs::path &folder = {}) {
+        std::ifstream in((folder.empty() ? programFolder : folder) / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 };
 
 TEST_F(SettingsFilesTest, MissingFilesAreCreatedEmpty) {
     settings->LoadSettings();
-    EXPECT_TRUE(fs::exists(programFolder / "Volnum.txt"));
-    EXPECT_EQ(fs::file_size(programFolder / "Volnum.txt"), 0u);
+    EXPECT_EQ(stored("Volnum.txt"), "");
+    EXPECT_TRUE(fs::exists(programFolder / "FileCopyPath.log"));
     EXPECT_EQ(fs::file_size(programFolder / "FileCopyPath.log"), 0u);
-    EXPECT_EQ(window.panel(2), "");
-    EXPECT_EQ(window.panel(3), "");
+    EXPECT_EQ(window.panel(2) + window.panel(3), "");
     EXPECT_FALSE(window.copyEnabled);
     EXPECT_FALSE(dialog.isLoaded());
 }
 
-TEST_F(SettingsFilesTest, LabelIsTheFirstElevenCharactersOfTheFirstLine) {
-    store("Volnum.txt", "ABCDEFGHIJKLMN\r\nSECOND\r\n");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(3), "ABCDEFGHIJK");
-}
-
-TEST_F(SettingsFilesTest, EmptyFirstLineMeansNoLabel) {
-    store("Volnum.txt", "\r\nDATA\r\n");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(3), "");
-}
-
-TEST_F(SettingsFilesTest, LoneLineFeedStaysInsideTheLabel) {
-    store("Volnum.txt", "AB\nCD\r\n");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(3), "AB\nCD");
-}
-
-TEST_F(SettingsFilesTest, FolderIsTheLastLine) {
-    store("FileCopyPath.log", "D:\\A\r\nD:\\B\r\n");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(2), "D:\\B");
-    EXPECT_TRUE(window.copyEnabled);
-    // Setting the folder loads the dialog, hidden, with that folder.
+TEST_F(SettingsFilesTest, ReadingRules) {
+    const struct {
+        const char *volnum;
+        const char *copyPath;
+        const char *label;
+        const char *folder;
+    } cases[] = {
+        {"ABCDEFGHIJKLMN\r\nSECOND\r\n", "", "ABCDEFGHIJK", ""}, // first line, first eleven characters
+        {"\r\nDATA\r\n", "D:\\A\r\n\r\n", "", ""},               // empty first / last line
+        {"AB\nCD\r\n", "D:\\A\r\nD:\\B\r\n", "AB\nCD", "D:\\B"}, // lone LF stays; last line counts
+        {"", "D:\\A\rD:\\C", "", "D:\\C"},                       // CR alone ends a line; no terminator
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.volnum) + "|" + c.copyPath);
+        store("Volnum.txt", c.volnum);
+        store("FileCopyPath.log", c.copyPath);
+        window.panel(2) = window.panel(3) = ""; // their start text
+        settings->LoadSettings();
+        EXPECT_EQ(window.panel(3), c.label);
+        EXPECT_EQ(window.panel(2), c.folder);
+        EXPECT_EQ(window.copyEnabled, *c.folder != '\0');
+    }
+    // Setting the folder loaded the dialog, hidden, with that folder.
     EXPECT_TRUE(dialog.isLoaded());
-    EXPECT_EQ(dialog.folder(), "D:\\B");
+    EXPECT_EQ(dialog.folder(), "D:\\C");
 }
 
-TEST_F(SettingsFilesTest, EmptyLastLineMeansNoFolder) {
-    store("FileCopyPath.log", "D:\\A\r\n\r\n");
+TEST_F(SettingsFilesTest, InvalidBytesLoadAsReplacementCharactersAndStayOnDisk) {
+    store("Volnum.txt", "AB\xFF\r\n");
     settings->LoadSettings();
-    EXPECT_EQ(window.panel(2), "");
-    EXPECT_FALSE(window.copyEnabled);
+    EXPECT_EQ(window.panel(3), "AB\xEF\xBF\xBD");
+    EXPECT_EQ(stored("Volnum.txt"), "AB\xFF\r\n");
 }
 
-TEST_F(SettingsFilesTest, LastLineNeedsNoTerminatorAndCrAloneEndsALine) {
-    store("FileCopyPath.log", "D:\\A\rD:\\C");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(2), "D:\\C");
-}
-
-TEST_F(SettingsFilesTest, SaveWritesExactBytes) {
+TEST_F(SettingsFilesTest, SaveWritesExactBytesInCodePage936) {
     dialog.setLabel("DATA");
     dialog.setFolder("D:\\客户文件");
     settings->SaveSettings();
@@ -118,12 +116,9 @@ TEST_F(SettingsFilesTest, SaveWritesExactBytes) {
     EXPECT_EQ(window.panel(3), "DATA");
     EXPECT_EQ(window.panel(2), "D:\\客户文件");
     EXPECT_TRUE(window.copyEnabled);
-}
 
-TEST_F(SettingsFilesTest, SavingAnEmptyFolderDisablesCopy) {
-    store("FileCopyPath.log", "D:\\A\r\n");
-    settings->LoadSettings();
     dialog.setFolder("");
+    dialog.setLabel("");
     settings->SaveSettings();
     EXPECT_EQ(stored("FileCopyPath.log"), "\r\n");
     EXPECT_EQ(stored("Volnum.txt"), "\r\n");
@@ -141,13 +136,6 @@ TEST_F(SettingsFilesTest, ChineseLabelOfElevenCharactersRoundTrips) {
     EXPECT_EQ(window.panel(3), label);
 }
 
-TEST_F(SettingsFilesTest, InvalidBytesLoadAsReplacementCharactersAndStayOnDisk) {
-    store("Volnum.txt", "AB\xFF\r\n");
-    settings->LoadSettings();
-    EXPECT_EQ(window.panel(3), "AB\xEF\xBF\xBD");
-    EXPECT_EQ(stored("Volnum.txt"), "AB\xFF\r\n");
-}
-
 TEST_F(SettingsFilesTest, UnwritableFileKeepsTheOtherAndSaysWhatFailed) {
     store("Volnum.txt", "OLD\r\n");
     settings->LoadSettings();
@@ -160,18 +148,16 @@ TEST_F(SettingsFilesTest, UnwritableFileKeepsTheOtherAndSaysWhatFailed) {
     EXPECT_EQ(window.panel(1), "无法保存设置文件Volnum.txt");
 }
 
-// Forwards to the bench, but cannot read the one file named.
+// The bench, except that the one file named cannot be read.
 class ReadRefusingFiles : public FileService {
 public:
     ReadRefusingFiles(FileService &files, std::string unreadable)
-        : m_files(files), m_unreadable(std::move(unreadable)) {}
+        : m_files(files), m_unreadable(unreadable) {}
     bool fileExists(const std::string &path) override { return m_files.fileExists(path); }
     bool createEmptyFile(const std::string &path) override { return m_files.createEmptyFile(path); }
     bool deleteFile(const std::string &path) override { return m_files.deleteFile(path); }
     std::optional<std::string> readFile(const std::string &path) override {
-        if (path == m_unreadable)
-            return std::nullopt;
-        return m_files.readFile(path);
+        return path == m_unreadable ? std::nullopt : m_files.readFile(path);
     }
     bool replaceFile(const std::string &path, const std::string &bytes) override {
         return m_files.replaceFile(path, bytes);
@@ -186,8 +172,7 @@ TEST_F(SettingsFilesTest, UnreadableFileCountsAsEmptyAndTheOtherIsStillUsed) {
     store("Volnum.txt", "DATA\r\n");
     store("FileCopyPath.log", "D:\\CUST\r\n");
     ReadRefusingFiles files(bench, "C:\\DRAVEX\\Volnum.txt");
-    SettingsFiles unreadableLabel(files, codePage, "C:\\DRAVEX", window, dialog);
-    unreadableLabel.LoadSettings();
+    SettingsFiles(files, codePage, "C:\\DRAVEX", window, dialog).LoadSettings();
     EXPECT_EQ(window.panel(3), "");
     EXPECT_EQ(window.panel(2), "D:\\CUST");
     EXPECT_TRUE(window.copyEnabled);
@@ -195,33 +180,26 @@ TEST_F(SettingsFilesTest, UnreadableFileCountsAsEmptyAndTheOtherIsStillUsed) {
     EXPECT_EQ(stored("Volnum.txt"), "DATA\r\n");
 }
 
-TEST_F(SettingsFilesTest, ReadOnlyProgramFolderLosesNothing) {
-    SimDrive locked;
-    locked.letter = 'E';
-    locked.driveType = 3;
-    locked.locked = true;
-    bench.plug(locked);
-    fs::create_directories(bench.folderOf('E') / "DRAVEX");
-    std::ofstream(bench.folderOf('E') / "DRAVEX" / "Volnum.txt", std::ios::binary) << "KEEP\r\n";
+TEST_F(SettingsFilesTest, ReadOnlyOrMissingProgramFolderLosesNothing) {
+    const fs::path folder = plugFixed('E', true) / "DRAVEX";
+    fs::create_directories(folder);
+    std::ofstream(folder / "Volnum.txt", std::ios::binary) << "KEEP\r\n";
     SettingsFiles readOnly(bench, codePage, "E:\\DRAVEX", window, dialog);
     readOnly.LoadSettings();
     EXPECT_EQ(window.panel(3), "KEEP");
     EXPECT_EQ(window.panel(1), "无法创建设置文件FileCopyPath.log");
     dialog.setLabel("NEW");
     readOnly.SaveSettings();
-    EXPECT_EQ(window.panel(1), "无法保存设置文件Volnum.txt；无法保存设置文件FileCopyPath.log");
-    std::ifstream kept(bench.folderOf('E') / "DRAVEX" / "Volnum.txt", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()),
-              "KEEP\r\n");
-}
+    const char *bothUnsaved = "无法保存设置文件Volnum.txt；无法保存设置文件FileCopyPath.log";
+    EXPECT_EQ(window.panel(1), bothUnsaved);
+    EXPECT_EQ(stored("Volnum.txt", folder), "KEEP\r\n");
 
-TEST_F(SettingsFilesTest, MissingProgramFolderNeverCrashes) {
     SettingsFiles nowhere(bench, codePage, "C:\\MISSING", window, dialog);
     nowhere.LoadSettings();
     EXPECT_EQ(window.panel(1), "无法创建设置文件Volnum.txt；无法创建设置文件FileCopyPath.log");
     EXPECT_FALSE(window.copyEnabled);
     nowhere.SaveSettings();
-    EXPECT_EQ(window.panel(1), "无法保存设置文件Volnum.txt；无法保存设置文件FileCopyPath.log");
+    EXPECT_EQ(window.panel(1), bothUnsaved);
 }
 
 } // namespace
