@@ -14,6 +14,8 @@
 namespace dravex {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 // The instances of a class, reading the tree as the tool would after its scan.
 class Management {
 public:
@@ -25,14 +27,22 @@ public:
         return instances.value_or(std::vector<ManagementInstance>{});
     }
 
-    std::vector<std::string> property(const std::string &className, const std::string &name) {
-        std::vector<std::string> values;
+    // Each instance as its named properties joined by "|", "<none>" for one it lacks.
+    Lines lines(const std::string &className, const Lines &names) {
+        Lines lines;
         for (const ManagementInstance &instance : instancesOf(className)) {
-            const auto found = instance.properties.find(name);
-            values.push_back(found == instance.properties.end() ? "<none>" : found->second);
+            std::string line;
+            for (const std::string &name : names) {
+                const auto found = instance.properties.find(name);
+                line += (line.empty() ? "" : "|") +
+                        (found == instance.properties.end() ? "<none>" : found->second);
+            }
+            lines.push_back(line);
         }
-        return values;
+        return lines;
     }
+
+    Lines links() { return lines("Win32_LogicalDiskToPartition", {"Antecedent", "Dependent"}); }
 
     LinuxVolumeServices &volumes() { return m_volumes; }
 
@@ -42,110 +52,57 @@ private:
     LinuxManagementData m_data;
 };
 
-std::string partitionOf(const std::string &host, unsigned disk, unsigned partition) {
+std::string link(const std::string &host, unsigned disk, char letter) {
     return "\\\\" + host + "\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #" + std::to_string(disk) +
-           ", Partition #" + std::to_string(partition) + "\"";
+           ", Partition #0\"|\\\\" + host + "\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" +
+           std::string(1, letter) + ":\"";
 }
 
-std::string logicalDiskOf(const std::string &host, char letter) {
-    return "\\\\" + host + "\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" + std::string(1, letter) + ":\"";
-}
-
-TEST(DiskNameLess, Table) {
+TEST(IdentityText, DiskNamesAndFields) {
     const struct {
         const char *left;
         const char *right;
         bool less;
-    } cases[] = {
-        {"sda", "sdb", true},
-        {"sdb", "sda", false},
-        {"sdz", "sdaa", true},
-        {"sdaa", "sdz", false},
-        {"sdaa", "sdab", true},
-        {"sdzz", "sdaaa", true},
-        {"nvme0n2", "nvme0n10", true},
-        {"nvme0n10", "nvme0n2", false},
-        {"nvme1n1", "nvme0n1", false},
-        {"sdb", "mmcblk0", true},
-        {"sda", "sda", false},
-        {"sd01", "sd1", true},
-        {"sd1", "sd01", false},
-        {"", "sda", true},
-        {"sda", "", false},
-        {"sd-a", "sd-b", true},
+    } order[] = {
+        {"sda", "sdb", true},          {"sdz", "sdaa", true},         {"sdaa", "sdab", true},
+        {"nvme0n2", "nvme0n10", true}, {"nvme1n1", "nvme0n1", false}, {"sdb", "mmcblk0", true},
+        {"sda", "sda", false},         {"sd01", "sd1", true},         {"", "sda", true},
     };
-    for (const auto &c : cases)
+    for (const auto &c : order)
         EXPECT_EQ(diskNameLess(c.left, c.right), c.less) << c.left << " < " << c.right;
-}
 
-TEST(IsVirtualDiskName, Table) {
-    const struct {
-        const char *name;
-        bool isVirtual;
-    } cases[] = {
-        {"loop0", true},       {"loop12", true}, {"ram0", true},  {"zram0", true},    {"dm-0", true},
-        {"md127", true},       {"nbd3", true},   {"sr0", true},   {"fd0", true},      {"mmcblk0boot0", true},
-        {"mmcblk0rpmb", true}, {"sda", false},   {"sdaa", false}, {"nvme0n1", false}, {"mmcblk0", false},
-        {"vda", false},        {"loop", false},  {"dm-", false},  {"mdx", false},     {"srb", false},
-        {"", false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(isVirtualDiskName(c.name), c.isVirtual) << c.name;
-}
+    for (const char *name :
+         {"loop0", "ram0", "zram0", "dm-0", "md127", "nbd3", "sr0", "fd0", "mmcblk0boot0", "mmcblk0rpmb"})
+        EXPECT_TRUE(isVirtualDiskName(name)) << name;
+    for (const char *name : {"sda", "nvme0n1", "mmcblk0", "loop", "dm-", ""})
+        EXPECT_FALSE(isVirtualDiskName(name)) << name;
 
-TEST(DeviceIdField, Table) {
     const struct {
         std::string text;
         size_t width;
         std::string field;
-    } cases[] = {
-        {"ABC", 8, "ABC"},
+    } fields[] = {
         {"FLASH DISK      ", 16, "FLASH_DISK"},
         {"USB Flash Drive 16GB", 16, "USB_FLASH_DRIVE"},
-        {"Generic-", 8, "GENERIC-"},
-        {"SD/MMC", 16, "SD/MMC"},
         {"a&b\\c,d", 8, "A_B_C_D"},
         {std::string("\x01\x7f\xc3\xa9", 4), 8, "____"},
-        {"caf\xc3\xa9 au", 8, "CAF___AU"},
         {" lead", 8, "_LEAD"},
         {"", 8, ""},
-        {"1.0.0.0.0", 4, "1.0."},
         {"zyx{|}~`@[", 16, "ZYX{|}~`@["},
     };
-    for (const auto &c : cases)
+    for (const auto &c : fields)
         EXPECT_EQ(deviceIdField(c.text, c.width), c.field) << c.text;
+
+    const std::pair<const char *, const char *> hosts[] = {{"bench-07\n", "BENCH-07"},
+                                                           {" my host\\\"name:\x01\n", "MYHOSTNAME"},
+                                                           {"\n", "LOCALHOST"},
+                                                           {"\\\\\"", "LOCALHOST"},
+                                                           {"a.b_c", "A.B_C"}};
+    for (const auto &[text, name] : hosts)
+        EXPECT_EQ(managementHostName(text), name) << text;
 }
 
-TEST(AsciiUpperCase, Table) {
-    const struct {
-        std::string text;
-        std::string upper;
-    } cases[] = {
-        {"07a1b2C3d4", "07A1B2C3D4"},
-        {"az AZ 09", "AZ AZ 09"},
-        {"`{@[", "`{@["},
-        {"", ""},
-        {"caf\xc3\xa9", "CAF\xc3\xa9"},
-        {std::string("a\0b", 3), std::string("A\0B", 3)},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(asciiUpperCase(c.text), c.upper) << c.text;
-}
-
-TEST(ManagementHostName, Table) {
-    const struct {
-        const char *text;
-        const char *name;
-    } cases[] = {
-        {"bench-07\n", "BENCH-07"}, {" my host\\\"name:\x01\n", "MYHOSTNAME"},
-        {"", "LOCALHOST"},          {"\n", "LOCALHOST"},
-        {"\\\\\"", "LOCALHOST"},    {"a.b_c", "A.B_C"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(managementHostName(c.text), c.name) << c.text;
-}
-
-TEST(MofObjectText, Table) {
+TEST(IdentityText, MofObjectText) {
     const struct {
         std::map<std::string, MofValue> properties;
         std::string text;
@@ -157,11 +114,9 @@ TEST(MofObjectText, Table) {
           {"BytesPerSector", {"512", true}}},
          "\ninstance of Win32_DiskDrive\n{\n\tBytesPerSector = 512;\n\tPartitions = 1;\n"
          "\tPNPDeviceID = \"USBSTOR\\\\DISK\";\n};\n"},
-        {{{"Caption", {"say \"hi\"", false}}},
-         "\ninstance of Win32_DiskDrive\n{\n\tCaption = \"say \\\"hi\\\"\";\n};\n"},
-        // Line ends and control bytes inside a text keep the description one property a line.
-        {{{"Caption", {"a\nb\tc\x01", false}}},
-         "\ninstance of Win32_DiskDrive\n{\n\tCaption = \"a\\nb\\tc\\x01\";\n};\n"},
+        // Quotes, line ends and control bytes inside a text keep the description one property a line.
+        {{{"Caption", {"say \"hi\"\nb\tc\x01", false}}},
+         "\ninstance of Win32_DiskDrive\n{\n\tCaption = \"say \\\"hi\\\"\\nb\\tc\\x01\";\n};\n"},
         // Numbers are bare; a "number" that is none is quoted.
         {{{"Size", {"4026531840", true}}, {"Index", {"1;\n}", true}}, {"Name", {"42", false}}},
          "\ninstance of Win32_DiskDrive\n{\n\tIndex = \"1;\\n}\";\n\tName = \"42\";\n\tSize = "
@@ -171,66 +126,86 @@ TEST(MofObjectText, Table) {
         EXPECT_EQ(mofObjectText("Win32_DiskDrive", c.properties), c.text);
 }
 
-TEST(NumberedDisks, Table) {
-    const struct {
-        const char *tree;
-        std::vector<std::string> disks;
-    } cases[] = {
+TEST(LinuxManagementData, ClassNamesAndDiskNumbers) {
+    Management management(sysroot("identity-two-sticks"));
+    EXPECT_EQ(management.instancesOf("  Win32_DiskDrive\t ").size(), 3u);
+    EXPECT_EQ(management.instancesOf(" Win32_LogicalDiskToPartition ").size(), 2u);
+    for (const char *unknown : {"win32_diskdrive", "Win32_DiskDrives", "Win32_LogicalDisk", "   "})
+        EXPECT_TRUE(management.instancesOf(unknown).empty()) << unknown;
+
+    const std::pair<const char *, Lines> trees[] = {
         // The loop device and the optical drive are no disks; the system disk is.
         {"identity-two-sticks", {"sda", "sdb", "sdc"}},
         // The eMMC boot area is none either.
         {"identity-sd-card", {"sdb", "mmcblk0"}},
         // A listed disk whose folder is gone keeps its number, so the others' do not move.
         {"identity-hostile", {"sdb", "sdc", "sdd", "sdz"}},
-        {"hub-two-sticks", {"sda", "sdb", "sdc"}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(numberedDisks(SystemRoot(sysroot(c.tree))), c.disks) << c.tree;
+    for (const auto &[tree, disks] : trees)
+        EXPECT_EQ(numberedDisks(SystemRoot(sysroot(tree))), disks) << tree;
 }
 
-TEST(LinuxManagementData, ClassNames) {
-    Management management(sysroot("identity-two-sticks"));
-    EXPECT_EQ(management.instancesOf("Win32_DiskDrive").size(), 3u);
-    EXPECT_EQ(management.instancesOf("  Win32_DiskDrive\t ").size(), 3u);
-    EXPECT_EQ(management.instancesOf(" Win32_LogicalDiskToPartition ").size(), 2u);
-    for (const char *unknown : {"win32_diskdrive", "Win32_Disk Drive", "Win32_DiskDrives",
-                                "Win32_LogicalDisk", "Win32_DiskPartition", "", "   "})
-        EXPECT_TRUE(management.instancesOf(unknown).empty()) << unknown;
+TEST(LinuxManagementData, FixtureTrees) {
+    const Lines kDiskProperties = {"PNPDeviceID",  "Caption", "InterfaceType",  "MediaType",
+                                   "SerialNumber", "Size",    "BytesPerSector", "Partitions"};
+    const struct {
+        const char *tree;
+        Lines links;
+        Lines disks;
+    } cases[] = {
+        // F is the stick on port 2, the kernel's sdc: disk 2; G on port 10 is sdb: disk 1. Recent udev's
+        // ID_USB_ keys on sdb, older udev's ID_ keys on sdc give the same ids, upper case as Windows writes
+        // them; SerialNumber keeps the device's own case.
+        {"identity-two-sticks",
+         {link("BENCH-07", 2, 'F'), link("BENCH-07", 1, 'G')},
+         {"SCSI\\DISK&VEN_ATA&PROD_SAMSUNG_SSD_860&REV_RVT0\\7&8ED9ED53&0|Samsung SSD 860 EVO 500GB|IDE|"
+          "Fixed hard disk media|S3Z1NB0K123456A|500107862016|512|2",
+          "USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1100\\AA04012700007245&0|ABC FLASH DISK USB Device|USB|"
+          "Removable Media|AA04012700007245|4026531840|512|1",
+          "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0|Kingmax USB Flash Drive "
+          "16GB "
+          "Pro USB Device|USB|Removable Media|07a1b2C3d4|15489564672|4096|1"}},
+        // Only the slot with a card has a volume. One device, one serial; the slot's LUN ends each id.
+        {"identity-card-reader",
+         {link("BENCH-07", 1, 'G')},
+         {"USBSTOR\\DISK&VEN_GENERIC-&PROD_SD/MMC&REV_1.00\\058F63666433&0|Generic- SD/MMC USB Device|USB|"
+          "Removable Media|058F63666433|<none>|512|0",
+          "USBSTOR\\DISK&VEN_GENERIC-&PROD_MS/MS-PRO&REV_1.00\\058F63666433&1|Generic- MS/MS-Pro USB Device|"
+          "USB|Removable Media|058F63666433|1977614336|512|1"}},
+        {"identity-no-serial",
+         {link("LOCALHOST", 0, 'F')},
+         {"USBSTOR\\DISK&VEN_SMI&PROD_USB_DISK&REV_1100\\7&E23FCF30&0|SMI USB_DISK USB Device|USB|Removable "
+          "Media|<none>|4026531840|512|1"}},
+        // The SD card in the machine's own slot is no USB disk.
+        {"identity-sd-card",
+         {link("LOCALHOST", 0, 'F'), link("LOCALHOST", 1, 'G')},
+         {"USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1100\\CARDSTICK01&0|ABC FLASH_DISK USB Device|USB|"
+          "Removable Media|CARDSTICK01|4026531840|512|1",
+          "SCSI\\DISK&VEN_&PROD_SD32G&REV_\\7&4EF5EED6&0|SD32G|SCSI|Removable Media|0x5a3b1c2d|31914983424|"
+          "512|0"}},
+        // sdb: no udev record, the SCSI inquiry instead; a serial with control bytes and ","; garbage size,
+        // block size and "removable". sdc: hardly any udev keys. sdd: texts that would break the id. sdz:
+        // gone.
+        {"identity-hostile",
+         {link("MYHOSTNAME", 2, 'F'), link("MYHOSTNAME", 1, 'G')},
+         {"USBSTOR\\DISK&VEN_INTENSO&PROD_RAINBOW_LINE&REV_8.07\\7&E43FD256&0|Intenso Rainbow Line USB "
+          "Device|USB|Fixed hard disk media|<none>|<none>|512|0",
+          "USBSTOR\\DISK&VEN_&PROD_&REV_\\HOSTILE02&0|USB Device|USB|Removable "
+          "Media|HOSTILE02|4026531840|512|0",
+          "USBSTOR\\DISK&VEN_SAY\"HI\"_&PROD_VERY_LONG_MODEL_&REV_1.0.\\7&E23FCF30&0|Say\"hi\"\\ "
+          "Very_Long_Model_Name_Beyond_Sixteen USB Device|USB|Removable Media|<none>|4026531840|512|1",
+          "SCSI\\DISK&VEN_&PROD_&REV_\\7&CA24CEB8&0|<none>|SCSI|Fixed hard disk media|<none>|<none>|512|0"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.tree);
+        Management management(sysroot(c.tree));
+        EXPECT_EQ(management.links(), c.links);
+        EXPECT_EQ(management.lines("Win32_DiskDrive", kDiskProperties), c.disks);
+    }
 }
 
-TEST(LinuxManagementData, TwoSticks) {
+TEST(LinuxManagementData, ObjectTexts) {
     Management management(sysroot("identity-two-sticks"));
-    // F is the stick on port 2, the kernel's sdc: disk 2. G on port 10 is sdb: disk 1.
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("BENCH-07", 2, 0), partitionOf("BENCH-07", 1, 0)}));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Dependent"),
-              (std::vector<std::string>{logicalDiskOf("BENCH-07", 'F'), logicalDiskOf("BENCH-07", 'G')}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Name"),
-              (std::vector<std::string>{"\\\\.\\PHYSICALDRIVE0", "\\\\.\\PHYSICALDRIVE1",
-                                        "\\\\.\\PHYSICALDRIVE2"}));
-    // Recent udev's ID_USB_ keys on sdb, older udev's ID_ keys on sdc: the same ids from both, in upper
-    // case as Windows writes them; SerialNumber keeps the device's own case.
-    EXPECT_EQ(
-        management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"SCSI\\DISK&VEN_ATA&PROD_SAMSUNG_SSD_860&REV_RVT0\\7&8ED9ED53&0",
-                                  "USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1100\\AA04012700007245&0",
-                                  "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Caption"),
-              (std::vector<std::string>{"Samsung SSD 860 EVO 500GB", "ABC FLASH DISK USB Device",
-                                        "Kingmax USB Flash Drive 16GB Pro USB Device"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "InterfaceType"),
-              (std::vector<std::string>{"IDE", "USB", "USB"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "MediaType"),
-              (std::vector<std::string>{"Fixed hard disk media", "Removable Media", "Removable Media"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "SerialNumber"),
-              (std::vector<std::string>{"S3Z1NB0K123456A", "AA04012700007245", "07a1b2C3d4"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Size"),
-              (std::vector<std::string>{"500107862016", "4026531840", "15489564672"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "BytesPerSector"),
-              (std::vector<std::string>{"512", "512", "4096"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Partitions"),
-              (std::vector<std::string>{"2", "1", "1"}));
-
     const auto drives = management.instancesOf("Win32_DiskDrive");
     ASSERT_EQ(drives.size(), 3u);
     EXPECT_EQ(drives[1].objectText, "\n"
@@ -263,95 +238,22 @@ TEST(LinuxManagementData, TwoSticks) {
               "};\n");
 }
 
-TEST(LinuxManagementData, CardReader) {
-    Management management(sysroot("identity-card-reader"));
-    // Only the slot with a card has a volume; the empty slot F has none.
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("BENCH-07", 1, 0)}));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Dependent"),
-              (std::vector<std::string>{logicalDiskOf("BENCH-07", 'G')}));
-    // One device, one serial; the slot's LUN ends each id.
-    EXPECT_EQ(
-        management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"USBSTOR\\DISK&VEN_GENERIC-&PROD_SD/MMC&REV_1.00\\058F63666433&0",
-                                  "USBSTOR\\DISK&VEN_GENERIC-&PROD_MS/MS-PRO&REV_1.00\\058F63666433&1"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Size"),
-              (std::vector<std::string>{"<none>", "1977614336"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Partitions"), (std::vector<std::string>{"0", "1"}));
-}
-
-TEST(LinuxManagementData, StickWithoutSerial) {
-    Management management(sysroot("identity-no-serial"));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("LOCALHOST", 0, 0)}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "PNPDeviceID"),
-              (std::vector<std::string>{"USBSTOR\\DISK&VEN_SMI&PROD_USB_DISK&REV_1100\\7&E23FCF30&0"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "SerialNumber"), (std::vector<std::string>{"<none>"}));
-}
-
-TEST(LinuxManagementData, SdCardIsNoUsbStorage) {
-    Management management(sysroot("identity-sd-card"));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("LOCALHOST", 0, 0), partitionOf("LOCALHOST", 1, 0)}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "PNPDeviceID"),
-              (std::vector<std::string>{"USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1100\\CARDSTICK01&0",
-                                        "SCSI\\DISK&VEN_&PROD_SD32G&REV_\\7&4EF5EED6&0"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "InterfaceType"),
-              (std::vector<std::string>{"USB", "SCSI"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "MediaType"),
-              (std::vector<std::string>{"Removable Media", "Removable Media"}));
-}
-
-TEST(LinuxManagementData, HostileDeviceData) {
-    Management management(sysroot("identity-hostile"));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("MYHOSTNAME", 2, 0), partitionOf("MYHOSTNAME", 1, 0)}));
-    // sdb: no udev record, the SCSI inquiry instead; a serial with control bytes and ","; garbage size,
-    // block size and "removable". sdc: hardly any udev keys. sdd: texts that would break the id. sdz: gone.
-    EXPECT_EQ(
-        management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"USBSTOR\\DISK&VEN_INTENSO&PROD_RAINBOW_LINE&REV_8.07\\7&E43FD256&0",
-                                  "USBSTOR\\DISK&VEN_&PROD_&REV_\\HOSTILE02&0",
-                                  "USBSTOR\\DISK&VEN_SAY\"HI\"_&PROD_VERY_LONG_MODEL_&REV_1.0.\\7&E23FCF30&0",
-                                  "SCSI\\DISK&VEN_&PROD_&REV_\\7&CA24CEB8&0"}));
-    EXPECT_EQ(
-        management.property("Win32_DiskDrive", "Caption"),
-        (std::vector<std::string>{"Intenso Rainbow Line USB Device", "USB Device",
-                                  "Say\"hi\"\\ Very_Long_Model_Name_Beyond_Sixteen USB Device", "<none>"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Size"),
-              (std::vector<std::string>{"<none>", "4026531840", "4026531840", "<none>"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "BytesPerSector"),
-              (std::vector<std::string>{"512", "512", "512", "512"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "MediaType"),
-              (std::vector<std::string>{"Fixed hard disk media", "Removable Media", "Removable Media",
-                                        "Fixed hard disk media"}));
-    EXPECT_EQ(management.property("Win32_DiskDrive", "SerialNumber"),
-              (std::vector<std::string>{"<none>", "HOSTILE02", "<none>", "<none>"}));
-    const auto drives = management.instancesOf("Win32_DiskDrive");
-    ASSERT_EQ(drives.size(), 4u);
-    EXPECT_NE(drives[2].objectText.find("\tCaption = \"Say\\\"hi\\\"\\\\ Very_Long"), std::string::npos)
-        << drives[2].objectText;
-}
-
-// The identity each row of a scan with "查看VPSN" ticked shows, as the real lookup finds it over the Linux
-// services: the letter's disk through its association, vendor, product, revision and serial by position from
-// that disk's id, and VID/PID from the mass-storage entry whose serial equals the id's in upper or lower
-// case.
-struct ShownIdentity {
-    std::string letter;
-    std::string deviceName;
-    std::string deviceSerial;
-    std::string deviceKey;
-
-    bool operator==(const ShownIdentity &other) const {
-        return letter == other.letter && deviceName == other.deviceName &&
-               deviceSerial == other.deviceSerial && deviceKey == other.deviceKey;
-    }
-};
-
-std::ostream &operator<<(std::ostream &out, const ShownIdentity &shown) {
-    return out << shown.letter << " [" << shown.deviceName << "] [" << shown.deviceSerial << "] ["
-               << shown.deviceKey << "]";
+TEST(LinuxManagementData, DiskNumbersHoldFromAssociationsToTheNextDiskList) {
+    TemporaryFolder folder;
+    const std::string root = copySysroot("identity-two-sticks", folder.path());
+    Management management(root);
+    management.volumes().refreshDriveList();
+    ASSERT_EQ(management.links(), (Lines{link("BENCH-07", 2, 'F'), link("BENCH-07", 1, 'G')}));
+    // sdb, the stick behind G, is pulled between the two lists: disk 2 must still be the stick F was found
+    // on.
+    std::filesystem::remove(std::filesystem::path(root) / "sys/block/sdb");
+    const Lines afterAssociations = management.lines("Win32_DiskDrive", {"PNPDeviceID"});
+    ASSERT_EQ(afterAssociations.size(), 3u);
+    EXPECT_EQ(afterAssociations[2], "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0");
+    // The next lists are read afresh: the disks after sdb move up a number, and G has no disk left.
+    EXPECT_EQ(management.lines("Win32_DiskDrive", {"Name"}),
+              (Lines{"\\\\.\\PHYSICALDRIVE0", "\\\\.\\PHYSICALDRIVE1"}));
+    EXPECT_EQ(management.links(), Lines{link("BENCH-07", 1, 'F')});
 }
 
 // Most identity trees list their volumes unmounted: each mounts at the tree's root, which is all a scan
@@ -361,6 +263,7 @@ public:
     std::optional<std::string> mount(const std::string &) override { return "/"; }
 };
 
+// The real identity lookup over the Linux services, and a scan with "查看VPSN" ticked that uses it.
 class IdentityOverLinux {
 public:
     explicit IdentityOverLinux(const std::string &root)
@@ -375,17 +278,22 @@ public:
         m_window.check2 = kChecked;
     }
 
-    std::vector<ShownIdentity> scan() {
+    // Letter, name, serial and key of each row, "|"-joined.
+    Lines scan() {
         m_scan.chus();
-        std::vector<ShownIdentity> rows;
-        for (const DriveSlot &slot : m_table.slots) {
+        Lines rows;
+        for (const DriveSlot &slot : m_table.slots)
             if (!slot.letter.empty())
-                rows.push_back({slot.letter, slot.deviceName, slot.deviceSerial, slot.deviceKey});
-        }
+                rows.push_back(slot.letter + "|" + slot.deviceName + "|" + slot.deviceSerial + "|" +
+                               slot.deviceKey);
         return rows;
     }
 
-    UsbIdentityLookup &lookup() { return m_lookup; }
+    std::string lookUp(const std::string &letter) {
+        m_lookup.LookupDriveIdentity(letter);
+        const UsbIdentity &id = m_lookup.identity();
+        return id.vendor + "|" + id.product + "|" + id.revision + "|" + id.serial + "|" + id.vidPid;
+    }
 
 private:
     MountsAtRoot m_mounter;
@@ -399,97 +307,37 @@ private:
 };
 
 TEST(IdentityOverLinux, ScanWithIdentityBoxTicked) {
-    const struct {
-        const char *tree;
-        std::vector<ShownIdentity> rows;
-    } cases[] = {
+    const std::pair<const char *, Lines> cases[] = {
         // F's serial 07a1b2C3d4 is mixed case: the id's upper-case form matches neither form of the entry's.
         // Only the first "_"-word of a product shows.
         {"identity-two-sticks",
-         {{"F", "KINGMAX USB PMAP", "S/N:07A1B2C3D4", ""},
-          {"G", "ABC FLASH 1100", "S/N:AA04012700007245", "VID_1234&PID_ABCD"}}},
+         {"F|KINGMAX USB PMAP|S/N:07A1B2C3D4|", "G|ABC FLASH 1100|S/N:AA04012700007245|VID_1234&PID_ABCD"}},
         // The reader's card in its second slot; the device's one entry serves both slots.
-        {"identity-card-reader", {{"G", "GENERIC- MS/MS-PRO 1.00", "S/N:058F63666433", "VID_058F&PID_6366"}}},
+        {"identity-card-reader", {"G|GENERIC- MS/MS-PRO 1.00|S/N:058F63666433|VID_058F&PID_6366"}},
         // A made-up instance id: its first "&"-piece is all the serial there is, and no entry ends in it.
-        {"identity-no-serial", {{"F", "SMI USB 1100", "S/N:7", ""}}},
+        {"identity-no-serial", {"F|SMI USB 1100|S/N:7|"}},
         // The SD card in the machine's own slot is no USB disk: empty vendor and revision, no entry.
-        {"identity-sd-card",
-         {{"F", "ABC FLASH 1100", "S/N:CARDSTICK01", "VID_1234&PID_ABCD"}, {"G", " SD32G ", "S/N:7", ""}}},
+        {"identity-sd-card", {"F|ABC FLASH 1100|S/N:CARDSTICK01|VID_1234&PID_ABCD", "G| SD32G |S/N:7|"}},
         // Texts that would break the id leave only their first words. G's record lacks the file-system keys
         // too, so its volume cannot be read and the scan looks nothing up for it.
-        {"identity-hostile", {{"F", "SAY\"HI\" VERY 1.0.", "S/N:7", ""}, {"G", "", "", ""}}},
+        {"identity-hostile", {"F|SAY\"HI\" VERY 1.0.|S/N:7|", "G|||"}},
     };
-    for (const auto &c : cases) {
-        IdentityOverLinux machine(sysroot(c.tree));
-        EXPECT_EQ(machine.scan(), c.rows) << c.tree;
-    }
+    for (const auto &[tree, rows] : cases)
+        EXPECT_EQ(IdentityOverLinux(sysroot(tree)).scan(), rows) << tree;
 }
 
-TEST(IdentityOverLinux, DiskWithoutUdevKeys) {
-    IdentityOverLinux machine(sysroot("identity-hostile"));
-    machine.scan();
-    UsbIdentityLookup &lookup = machine.lookup();
-    // No vendor, product or revision anywhere, yet the device's own serial still finds its entry.
-    lookup.LookupDriveIdentity("G");
-    const UsbIdentity &identity = lookup.identity();
-    EXPECT_EQ(identity.vendor + " " + identity.product + " " + identity.revision, "  ");
-    EXPECT_EQ(identity.serial, "HOSTILE02");
-    EXPECT_EQ(identity.vidPid, "VID_1B1C&PID_1A0F");
-}
+TEST(IdentityOverLinux, DirectLookups) {
+    // A disk without vendor, product or revision anywhere: its own serial still finds its entry.
+    IdentityOverLinux hostile(sysroot("identity-hostile"));
+    hostile.scan();
+    EXPECT_EQ(hostile.lookUp("G"), "|||HOSTILE02|VID_1B1C&PID_1A0F");
 
-TEST(IdentityOverLinux, LetterWithoutDiskShowsNoIdentity) {
-    IdentityOverLinux machine(sysroot("identity-card-reader"));
-    machine.scan();
-    UsbIdentityLookup &lookup = machine.lookup();
-    lookup.LookupDriveIdentity("G");
-    ASSERT_EQ(lookup.identity().serial, "058F63666433");
+    IdentityOverLinux reader(sysroot("identity-card-reader"));
+    reader.scan();
+    ASSERT_EQ(reader.lookUp("G"), "GENERIC-|MS/MS-PRO|1.00|058F63666433|VID_058F&PID_6366");
     // F is the reader's empty slot, Z no drive at all: neither has an association, so nothing of G stays.
-    for (const char *letter : {"F", "Z", ""}) {
-        lookup.LookupDriveIdentity(letter);
-        const UsbIdentity &identity = lookup.identity();
-        EXPECT_EQ(identity.vendor + " " + identity.product + " " + identity.revision, "  ") << letter;
-        EXPECT_EQ("S/N:" + identity.serial, "S/N:") << letter;
-        EXPECT_EQ(identity.vidPid, "") << letter;
-    }
-}
-
-TEST(LinuxManagementData, ReadsAfreshOnEachCall) {
-    TemporaryFolder folder;
-    std::filesystem::copy(sysroot("identity-two-sticks"), folder.path(),
-                          std::filesystem::copy_options::recursive |
-                              std::filesystem::copy_options::copy_symlinks);
-    Management management(folder.path().string());
-    ASSERT_EQ(management.instancesOf("Win32_DiskDrive").size(), 3u);
-    management.volumes().refreshDriveList();
-    // sdb, the stick behind G, is pulled after the scan: the disks after it move up a number, and G has no
-    // disk left to name.
-    std::filesystem::remove(folder.path() / "sys/block/sdb");
-    EXPECT_EQ(management.property("Win32_DiskDrive", "Name"),
-              (std::vector<std::string>{"\\\\.\\PHYSICALDRIVE0", "\\\\.\\PHYSICALDRIVE1"}));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent"),
-              (std::vector<std::string>{partitionOf("BENCH-07", 1, 0)}));
-    EXPECT_EQ(management.property("Win32_LogicalDiskToPartition", "Dependent"),
-              (std::vector<std::string>{logicalDiskOf("BENCH-07", 'F')}));
-}
-
-TEST(LinuxManagementData, DiskListAfterAssociationsKeepsTheirNumbers) {
-    TemporaryFolder folder;
-    const std::string root = copySysroot("identity-two-sticks", folder.path());
-    Management management(root);
-    management.volumes().refreshDriveList();
-    // F names disk 2, the Kingmax stick on sdc.
-    ASSERT_EQ(management.property("Win32_LogicalDiskToPartition", "Antecedent").front(),
-              partitionOf("BENCH-07", 2, 0));
-    // sdb is pulled between the two lists: disk 2 must still be the stick F was found on.
-    std::filesystem::remove(std::filesystem::path(root) / "sys/block/sdb");
-    const auto afterAssociations = management.property("Win32_DiskDrive", "PNPDeviceID");
-    ASSERT_EQ(afterAssociations.size(), 3u);
-    EXPECT_EQ(afterAssociations[2], "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0");
-    // The next disk list is read afresh, and numbers what is there now.
-    EXPECT_EQ(
-        management.property("Win32_DiskDrive", "PNPDeviceID"),
-        (std::vector<std::string>{"SCSI\\DISK&VEN_ATA&PROD_SAMSUNG_SSD_860&REV_RVT0\\7&8ED9ED53&0",
-                                  "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0"}));
+    for (const char *letter : {"F", "Z", ""})
+        EXPECT_EQ(reader.lookUp(letter), "||||") << letter;
 }
 
 } // namespace
