@@ -14,6 +14,7 @@ namespace dravex {
 namespace {
 
 const std::string kKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\USBSTOR\\Enum\\";
+const char *const kAbcStick = "USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1.00\\0123456789AB&0";
 
 // Management data and registry as a test writes them, with every read recorded.
 class FakeMachine : public ManagementData, public RegistryReader {
@@ -25,9 +26,10 @@ public:
     std::vector<std::string> valuesRead;
     bool reachable = true;
 
-    void associate(const std::string &partition, const std::string &letter) {
+    void associate(unsigned disk, const std::string &letter) {
         associations.push_back(
-            {{{"Antecedent", "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"" + partition + "\""},
+            {{{"Antecedent", "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #" +
+                                 std::to_string(disk) + ", Partition #0\""},
               {"Dependent", "\\\\PC\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" + letter + ":\""}},
              ""});
     }
@@ -47,16 +49,12 @@ public:
             return std::nullopt;
         if (className == "Win32_LogicalDiskToPartition ")
             return associations;
-        if (className == "Win32_DiskDrive")
-            return disks;
-        return std::vector<ManagementInstance>{};
+        return className == "Win32_DiskDrive" ? disks : std::vector<ManagementInstance>{};
     }
     std::optional<std::string> RegRead(const std::string &valuePath) override {
         valuesRead.push_back(valuePath);
         const auto found = registry.find(valuePath);
-        if (found == registry.end())
-            return std::nullopt;
-        return found->second;
+        return found == registry.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
 };
 
@@ -64,46 +62,35 @@ class IdentityTest : public ::testing::Test {
 protected:
     FakeMachine machine;
     UsbIdentityLookup lookup{machine, machine};
-    const UsbIdentity &identity() { return lookup.identity(); }
+    // The record as "vendor|product|revision|serial|vidPid".
+    std::string fields() {
+        const UsbIdentity &id = lookup.identity();
+        return id.vendor + "|" + id.product + "|" + id.revision + "|" + id.serial + "|" + id.vidPid;
+    }
 };
 
-TEST_F(IdentityTest, ParsePnpDeviceIdTakesFieldsByPosition) {
-    lookup.ParsePnpDeviceId("USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1.00\\0123456789AB&0");
-    EXPECT_EQ(identity().vendor, "ABC");
-    EXPECT_EQ(identity().product, "FLASH");
-    EXPECT_EQ(identity().revision, "1.00");
-    EXPECT_EQ(identity().serial, "0123456789AB");
-    // The prefixes are not checked: position alone counts.
-    lookup.ParsePnpDeviceId("X\\A&B_1&C_2&D_3\\S&9");
-    EXPECT_EQ(identity().vendor, "1");
-    EXPECT_EQ(identity().product, "2");
-    EXPECT_EQ(identity().revision, "3");
-    EXPECT_EQ(identity().serial, "S");
-}
-
-TEST_F(IdentityTest, ParsePnpDeviceIdLeavesFieldsWithoutPiecesAlone) {
-    lookup.ParsePnpDeviceId("USBSTOR\\DISK&VEN_OLD&PROD_OLD&REV_9.99\\OLDSERIAL&0");
-    lookup.ParsePnpDeviceId("USBSTOR\\DISK&VEN_ABC&PROD_FLASH\\0123456789AB&0");
-    EXPECT_EQ(identity().vendor, "ABC");
-    EXPECT_EQ(identity().product, "FLASH");
-    EXPECT_EQ(identity().revision, "9.99");
-    EXPECT_EQ(identity().serial, "0123456789AB");
-    lookup.ParsePnpDeviceId("USBSTOR\\DISK&VEN&PROD_X");
-    EXPECT_EQ(identity().vendor, "ABC");
-    EXPECT_EQ(identity().product, "X");
-    EXPECT_EQ(identity().serial, "0123456789AB");
-    // An empty serial piece is a piece: it is assigned.
-    lookup.ParsePnpDeviceId("USBSTOR\\DISK\\");
-    EXPECT_EQ(identity().serial, "");
+TEST_F(IdentityTest, ParsePnpDeviceIdTakesFieldsByPositionAndLeavesThoseWithoutPieces) {
+    const std::pair<const char *, const char *> steps[] = {
+        {kAbcStick, "ABC|FLASH|1.00|0123456789AB|"},
+        // The prefixes are not checked: position alone counts.
+        {"X\\A&B_1&C_2&D_3\\S&9", "1|2|3|S|"},
+        {"USBSTOR\\DISK&VEN_ABC&PROD_FLASH\\0123456789AB&0", "ABC|FLASH|3|0123456789AB|"},
+        {"USBSTOR\\DISK&VEN&PROD_X", "ABC|X|3|0123456789AB|"},
+        // An empty serial piece is a piece: it is assigned.
+        {"USBSTOR\\DISK\\", "ABC|X|3||"},
+    };
+    for (const auto &[deviceId, expected] : steps) {
+        lookup.ParsePnpDeviceId(deviceId);
+        EXPECT_EQ(fields(), expected) << deviceId;
+    }
 }
 
 TEST_F(IdentityTest, MatchUsbStorEntryComparesUpperAndLowerCaseOnly) {
-    struct Case {
+    const struct {
         const char *serial;
         const char *entry;
         bool matches;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"0123456789AB", "USB\\VID_1234&PID_5678\\0123456789AB", true},
         {"0123456789AB", "USB\\VID_1234&PID_5678\\0123456789ab", true},
         {"0123456789ab", "USB\\VID_1234&PID_5678\\0123456789AB", true},
@@ -113,32 +100,31 @@ TEST_F(IdentityTest, MatchUsbStorEntryComparesUpperAndLowerCaseOnly) {
         {"0123456789AB", "USB\\VID_1234&PID_5678\\0123456789AB\\MORE", true},
         {"0123456789AB", "USB\\VID_1234&PID_5678\\0123456789ABC", false},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         lookup.ParsePnpDeviceId(std::string("A\\B\\") + c.serial);
         lookup.MatchUsbStorEntry("USB\\OLD\\" + std::string(c.serial));
-        ASSERT_EQ(identity().vidPid, "OLD");
+        ASSERT_EQ(lookup.identity().vidPid, "OLD");
         lookup.MatchUsbStorEntry(c.entry);
-        EXPECT_EQ(identity().vidPid, c.matches ? "VID_1234&PID_5678" : "OLD") << c.serial << " " << c.entry;
+        EXPECT_EQ(lookup.identity().vidPid, c.matches ? "VID_1234&PID_5678" : "OLD")
+            << c.serial << " " << c.entry;
     }
 }
 
 TEST_F(IdentityTest, FindUsbVidPidReadsExactlyCountEntriesAndTheLastMatchWins) {
     machine.entries({"USB\\VID_1111&PID_2222\\FFEE", "USB\\VID_1234&PID_5678\\0123456789AB",
-                     "USB\\VID_9999&PID_0001\\0123456789ab"});
+                     "USB\\VID_9999&PID_0001\\0123456789ab", "unreadable",
+                     "USB\\VID_4444&PID_0004\\0123456789AB"});
     machine.registry[kKey + "Count"] = "2";
     lookup.ParsePnpDeviceId("A\\B\\0123456789AB");
     lookup.FindUsbVidPid();
-    EXPECT_EQ(identity().vidPid, "VID_1234&PID_5678");
+    EXPECT_EQ(lookup.identity().vidPid, "VID_1234&PID_5678");
     EXPECT_EQ(machine.valuesRead, (std::vector<std::string>{kKey + "Count", kKey + "0", kKey + "1"}));
-
-    machine.registry[kKey + "Count"] = "3";
+    // An unreadable entry is skipped.
+    machine.registry[kKey + "Count"] = "5";
+    machine.registry.erase(kKey + "3");
     lookup.FindUsbVidPid();
-    EXPECT_EQ(identity().vidPid, "VID_9999&PID_0001");
-}
+    EXPECT_EQ(lookup.identity().vidPid, "VID_4444&PID_0004");
 
-TEST_F(IdentityTest, UnreadableCountReadsNoEntry) {
-    machine.entries({"USB\\VID_1234&PID_5678\\S"});
-    lookup.ParsePnpDeviceId("A\\B\\S");
     for (const char *count : {"", "0", "-3", "40000", "2x", "-"}) {
         machine.registry[kKey + "Count"] = count;
         machine.valuesRead.clear();
@@ -146,87 +132,54 @@ TEST_F(IdentityTest, UnreadableCountReadsNoEntry) {
         EXPECT_EQ(machine.valuesRead.size(), 1u) << count;
     }
     machine.registry.erase(kKey + "Count");
+    machine.valuesRead.clear();
     lookup.FindUsbVidPid();
-    EXPECT_EQ(identity().vidPid, "");
+    EXPECT_EQ(machine.valuesRead.size(), 1u);
 }
 
-TEST_F(IdentityTest, UnreadableEntryIsSkipped) {
-    machine.entries({"USB\\VID_1234&PID_5678\\S", "USB\\VID_0000&PID_0000\\X"});
-    machine.registry.erase(kKey + "1");
-    lookup.ParsePnpDeviceId("A\\B\\S");
-    lookup.FindUsbVidPid();
-    EXPECT_EQ(identity().vidPid, "VID_1234&PID_5678");
-}
-
-TEST_F(IdentityTest, LookupFollowsTheDiskNumberOfTheLettersPartition) {
-    machine.associate("Disk #1, Partition #0", "F");
-    machine.associate("Disk #12, Partition #0", "H");
+TEST_F(IdentityTest, LookupFollowsTheDiskNumberAndStartsFromAnEmptyRecord) {
+    machine.associate(1, "F");
+    machine.associate(12, "H");
+    machine.associate(1, "g");
     machine.disk(1, "USBSTOR\\DISK&VEN_ONE&PROD_P1&REV_1\\S1&0");
     machine.disk(12, "USBSTOR\\DISK&VEN_TWELVE&PROD_P12&REV_2\\S12&0");
     machine.entries({"USB\\VID_0001&PID_0001\\S1", "USB\\VID_0012&PID_0012\\S12"});
     lookup.LookupDriveIdentity("H");
-    EXPECT_EQ(identity().vendor, "TWELVE");
-    EXPECT_EQ(identity().serial, "S12");
-    EXPECT_EQ(identity().vidPid, "VID_0012&PID_0012");
+    EXPECT_EQ(fields(), "TWELVE|P12|2|S12|VID_0012&PID_0012");
     // The class name is passed with its trailing blank, as the query always has.
     EXPECT_EQ(machine.classesAsked.front(), "Win32_LogicalDiskToPartition ");
-}
-
-TEST_F(IdentityTest, LookupOfAnUnknownDriveGivesAnEmptyRecordNotThePreviousOne) {
-    machine.associate("Disk #1, Partition #0", "F");
-    machine.disk(1, "USBSTOR\\DISK&VEN_ABC&PROD_FLASH&REV_1.00\\0123456789AB&0");
-    machine.entries({"USB\\VID_1234&PID_5678\\0123456789AB"});
-    lookup.LookupDriveIdentity("F");
-    ASSERT_EQ(identity().serial, "0123456789AB");
+    // An unknown letter (the comparison is exact) and an unreachable service leave no trace of H.
     lookup.LookupDriveIdentity("G");
-    EXPECT_EQ(identity().vendor, "");
-    EXPECT_EQ(identity().product, "");
-    EXPECT_EQ(identity().revision, "");
-    EXPECT_EQ(identity().serial, "");
-    EXPECT_EQ(identity().vidPid, "");
-}
-
-TEST_F(IdentityTest, UnreachableServiceGivesAnEmptyRecord) {
-    machine.associate("Disk #1, Partition #0", "F");
-    machine.disk(1, "USBSTOR\\DISK&VEN_ABC&PROD_FLASH&REV_1.00\\0123456789AB&0");
+    EXPECT_EQ(fields(), "||||");
     lookup.LookupDriveIdentity("F");
+    ASSERT_EQ(fields(), "ONE|P1|1|S1|VID_0001&PID_0001");
     machine.reachable = false;
     lookup.LookupDriveIdentity("F");
-    EXPECT_EQ(identity().vendor, "");
-}
-
-TEST_F(IdentityTest, LetterComparisonIsExact) {
-    machine.associate("Disk #1, Partition #0", "f");
-    machine.disk(1, "USBSTOR\\DISK&VEN_ABC&PROD_FLASH&REV_1.00\\0123456789AB&0");
-    lookup.LookupDriveIdentity("F");
-    EXPECT_EQ(identity().vendor, "");
+    EXPECT_EQ(fields(), "||||");
 }
 
 TEST_F(IdentityTest, ShowDiskInfoShowsTheDescriptionOfTheLettersDisk) {
-    machine.associate("Disk #2, Partition #0", "H");
+    machine.associate(2, "H");
+    machine.associate(3, "K");
     machine.disk(1, "X", "instance of Win32_DiskDrive { Name = \"one\"; };");
     machine.disk(2, "Y", "instance of Win32_DiskDrive { Name = \"two\"; };");
     machine.disk(3, "Z", "");
-    machine.associate("Disk #3, Partition #0", "K");
     FakeOperator person;
     lookup.ShowDiskInfo("H", person);
+    // No letter, an unknown letter, or a disk without description: nothing shown.
+    for (const char *letter : {"", "Q", "K"})
+        lookup.ShowDiskInfo(letter, person);
     ASSERT_EQ(person.messages.size(), 1u);
     EXPECT_EQ(person.messages[0].first, "instance of Win32_DiskDrive { Name = \"two\"; };");
     EXPECT_EQ(person.messages[0].second, "USBDisk Info");
-    // No letter, an unknown letter, or a disk without description: nothing shown.
-    lookup.ShowDiskInfo("", person);
-    lookup.ShowDiskInfo("Q", person);
-    lookup.ShowDiskInfo("K", person);
-    EXPECT_EQ(person.messages.size(), 1u);
 }
 
 TEST(AssociationParsing, DiskNumberAndLetter) {
     EXPECT_EQ(diskNumberOfAntecedent("x:Win32_DiskPartition.DeviceID=\"Disk #12, Partition #0\""), 12u);
     EXPECT_EQ(diskNumberOfAntecedent("a=\"Disk #0, Partition #1\""), 0u);
-    EXPECT_EQ(diskNumberOfAntecedent("a=\"Disk #, Partition #1\""), std::nullopt);
-    EXPECT_EQ(diskNumberOfAntecedent("a=\"Disk #"), std::nullopt);
-    EXPECT_EQ(diskNumberOfAntecedent("no equals sign"), std::nullopt);
-    EXPECT_EQ(diskNumberOfAntecedent("a=\"Disk #99999999999999999999\""), std::nullopt);
+    for (const char *bad :
+         {"a=\"Disk #, Partition #1\"", "a=\"Disk #", "no equals sign", "a=\"Disk #99999999999999999999\""})
+        EXPECT_EQ(diskNumberOfAntecedent(bad), std::nullopt) << bad;
     EXPECT_EQ(letterOfDependent("x:Win32_LogicalDisk.DeviceID=\"H:\""), "H");
     EXPECT_EQ(letterOfDependent("x=\""), std::nullopt);
     EXPECT_EQ(letterOfDependent("nothing"), std::nullopt);
@@ -239,18 +192,16 @@ TEST(IdentityParsing, SurvivesRandomAndTruncatedInput) {
     UsbIdentityLookup lookup(machine, machine);
     std::mt19937 random(20261207);
     const std::string alphabet = "\\&_=\"#:0123456789ABab .\x01\xff";
-    const std::vector<std::string> seeds = {
-        "USBSTOR\\DISK&VEN_ABC&PROD_FLASH_DISK&REV_1.00\\0123456789AB&0",
-        "USB\\VID_1234&PID_5678\\0123456789AB",
+    const std::string seeds[] = {
+        kAbcStick, "USB\\VID_1234&PID_5678\\0123456789AB",
         "\\\\PC\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\""};
     for (int round = 0; round < 20000; ++round) {
         std::string text;
         if (round % 2 == 0) {
-            const std::string &seed = seeds[static_cast<size_t>(round / 2) % seeds.size()];
+            const std::string &seed = seeds[static_cast<size_t>(round / 2) % 3];
             text = seed.substr(0, random() % (seed.size() + 1));
         } else {
-            const size_t length = random() % 40;
-            for (size_t i = 0; i < length; ++i)
+            for (size_t i = random() % 40; i > 0; --i)
                 text += alphabet[random() % alphabet.size()];
         }
         // Every field the parsers assign is a piece of the text they were given.
@@ -259,15 +210,12 @@ TEST(IdentityParsing, SurvivesRandomAndTruncatedInput) {
         lookup.MatchUsbStorEntry(text);
         const UsbIdentity &identity = lookup.identity();
         for (const std::string *field :
-             {&identity.vendor, &identity.product, &identity.revision, &identity.serial, &identity.vidPid}) {
+             {&identity.vendor, &identity.product, &identity.revision, &identity.serial, &identity.vidPid})
             ASSERT_NE(text.find(*field), std::string::npos) << text;
-        }
-        if (const auto number = diskNumberOfAntecedent(text)) {
-            ASSERT_NE(text.find(std::to_string(*number)), std::string::npos) << text;
-        }
-        if (const auto letter = letterOfDependent(text)) {
-            ASSERT_NE(text.find(*letter), std::string::npos) << text;
-        }
+        const auto number = diskNumberOfAntecedent(text);
+        ASSERT_TRUE(!number || text.find(std::to_string(*number)) != std::string::npos) << text;
+        const auto letter = letterOfDependent(text);
+        ASSERT_TRUE(!letter || text.find(*letter) != std::string::npos) << text;
     }
 }
 
@@ -303,15 +251,14 @@ TEST(IdentityOnTheSimBench, ScanShowsEachSticksIdentityOnlyWhenTicked) {
     scan.chus();
     EXPECT_EQ(bench.managementQueries(), 0);
     EXPECT_EQ(table.slots[0].deviceName, "");
-
     window.check2 = kChecked;
     scan.chus();
-    EXPECT_EQ(table.slots[0].deviceName, "ABC FLASH 1.00");
-    EXPECT_EQ(table.slots[0].deviceSerial, "S/N:0123456789AB");
-    EXPECT_EQ(table.slots[0].deviceKey, "VID_1234&PID_5678");
-    EXPECT_EQ(table.slots[1].deviceName, "  ");
-    EXPECT_EQ(table.slots[1].deviceSerial, "S/N:");
-    EXPECT_EQ(table.slots[1].deviceKey, "");
+    const auto cells = [&](size_t row) {
+        const DriveSlot &slot = table.slots[row];
+        return slot.deviceName + "|" + slot.deviceSerial + "|" + slot.deviceKey;
+    };
+    EXPECT_EQ(cells(0), "ABC FLASH 1.00|S/N:0123456789AB|VID_1234&PID_5678");
+    EXPECT_EQ(cells(1), "  |S/N:|");
 }
 
 } // namespace
