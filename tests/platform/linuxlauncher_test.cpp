@@ -19,14 +19,17 @@ namespace dravex {
 namespace {
 
 namespace fs = std::filesystem;
+using Arguments = std::vector<std::string>;
 
 // What the probe program wrote about itself.
 struct ProbeReport {
     std::string exe;
     std::string sessionId;
-    std::vector<std::string> arguments;
-    std::vector<std::string> descriptors; // "<fd> <target>"
+    Arguments arguments;
+    Arguments descriptors; // "<fd> <target>"
 };
+
+const Arguments kNullStreams = {"0 /dev/null", "1 /dev/null", "2 /dev/null"};
 
 class LinuxLauncherTest : public ::testing::Test {
 protected:
@@ -35,78 +38,67 @@ protected:
             const char *value = std::getenv(name);
             m_savedEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
-        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = fs::weakly_canonical(fs::path(::testing::TempDir())) /
-                   ("dravex-launch-" + std::to_string(::getpid()) + "-" + test->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder / "tool");
-        fs::create_directories(m_folder / "bin");
+        fs::create_directories(m_folder.path() / "tool");
+        fs::create_directories(m_folder.path() / "bin");
         // Drive F lies in a copy of the fixture tree, so programs can be put on the stick.
-        fs::copy(sysroot("hub-two-sticks"), m_folder / "root",
-                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        m_volumes.emplace((m_folder / "root").string(), m_mounter);
-        m_output = m_folder / "probe-output";
+        m_volumes.emplace(copySysroot("hub-two-sticks", m_folder.path()), m_mounter);
+        m_output = m_folder.path() / "probe-output";
         ::setenv("DRAVEX_PROBE_OUTPUT", m_output.c_str(), 1);
-        ::setenv("PATH", (m_folder / "bin").c_str(), 1);
+        ::setenv("PATH", (m_folder.path() / "bin").c_str(), 1);
         ::unsetenv("DISPLAY");
         ::unsetenv("WAYLAND_DISPLAY");
     }
 
     void TearDown() override {
-        for (const auto &[name, value] : m_savedEnvironment) {
-            if (value)
-                ::setenv(name.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(name.c_str());
-        }
-        fs::remove_all(m_folder);
+        for (const auto &[name, value] : m_savedEnvironment)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
     }
 
     // A copy of the probe program; copies rather than links, so each reports its own path.
     std::string installProbe(const std::string &relativePath) {
-        const fs::path target = m_folder / relativePath;
+        const fs::path target = m_folder.path() / relativePath;
         fs::copy_file(DRAVEX_PROBE_PROGRAM, target, fs::copy_options::overwrite_existing);
         return target.string();
     }
 
-    std::string tool() const { return (m_folder / "tool").string(); }
-
-    // Waits for the probe's report, however long the machine takes to start it.
-    ProbeReport waitForReport() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!fs::exists(m_output) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        std::ifstream file(m_output, std::ios::binary);
-        const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        ProbeReport report;
-        size_t start = 0;
-        while (start < content.size()) {
-            const size_t end = content.find('\0', start);
-            const std::string record = content.substr(start, end - start);
-            const size_t equals = record.find('=');
-            const std::string key = record.substr(0, equals);
-            const std::string value = record.substr(equals + 1);
-            if (key == "exe")
-                report.exe = value;
-            else if (key == "sid")
-                report.sessionId = value;
-            else if (key == "arg")
-                report.arguments.push_back(value);
-            else if (key == "fd")
-                report.descriptors.push_back(value);
-            start = end == std::string::npos ? content.size() : end + 1;
-        }
-        fs::remove(m_output);
-        return report;
-    }
-
-    std::string stick() const { return (m_folder / "root/media/op/PORT 2").string(); }
+    std::string tool() const { return (m_folder.path() / "tool").string(); }
 
     LinuxLauncher launcher() {
         return LinuxLauncher(tool(), [this](const std::string &path) { return m_volumes->nativePath(path); });
     }
 
-    fs::path m_folder;
+    // Starts the command line and waits for the probe's report, however long the machine takes.
+    ProbeReport run(const std::string &commandLine, int windowStyle = kWindowHidden) {
+        if (!launcher().Shell(commandLine, windowStyle)) {
+            ADD_FAILURE() << "did not start: " << commandLine;
+            return {};
+        }
+        return waitForReport();
+    }
+
+    ProbeReport waitForReport() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!fs::exists(m_output) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const std::string content = fileBytes(m_output.string());
+        fs::remove(m_output);
+        ProbeReport report;
+        for (size_t start = 0, end; start < content.size(); start = end + 1) {
+            end = content.find('\0', start);
+            const std::string record = content.substr(start, end - start);
+            const std::string key = record.substr(0, record.find('='));
+            const std::string value = record.substr(record.find('=') + 1);
+            if (key == "exe")
+                report.exe = value;
+            else if (key == "sid")
+                report.sessionId = value;
+            else
+                (key == "arg" ? report.arguments : report.descriptors).push_back(value);
+        }
+        return report;
+    }
+
+    TemporaryFolder m_folder;
     fs::path m_output;
     FakeMounter m_mounter;
     std::optional<LinuxVolumeServices> m_volumes;
@@ -117,12 +109,11 @@ private:
 
 TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     const std::string probe = installProbe("tool/probe");
-    const fs::path witness = m_folder / "witness";
+    const std::string witness = (m_folder.path() / "witness").string();
     // A descriptor without close-on-exec, as a careless library might leave open.
     const int careless = ::open("/dev/null", O_RDONLY);
     ASSERT_GE(careless, 0);
-
-    const auto pid = launcher().Shell("\"" + probe + "\" \"a;b\" \"x && y\" \"$(touch " + witness.string() +
+    const auto pid = launcher().Shell("\"" + probe + "\" \"a;b\" \"x && y\" \"$(touch " + witness +
                                           ")\" \"say \\\"hi\\\"\" \"line1\nline2\" `id` '|' >out",
                                       kWindowHidden);
     ::close(careless);
@@ -130,25 +121,21 @@ TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     const ProbeReport report = waitForReport();
 
     EXPECT_EQ(report.exe, probe);
-    const std::vector<std::string> expected = {
-        "a;b", "x && y", "$(touch " + witness.string() + ")", "say \"hi\"", "line1\nline2", "`id`",
-        "'|'", ">out"};
-    EXPECT_EQ(report.arguments, expected);
+    EXPECT_EQ(report.arguments, (Arguments{"a;b", "x && y", "$(touch " + witness + ")", "say \"hi\"",
+                                           "line1\nline2", "`id`", "'|'", ">out"}));
     EXPECT_FALSE(fs::exists(witness));
-    EXPECT_EQ(report.descriptors, (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
+    EXPECT_EQ(report.descriptors, kNullStreams);
     EXPECT_NE(report.sessionId, std::to_string(::getsid(0)));
-
     // Not our child: nothing to reap, so nothing can be left a zombie.
     errno = 0;
     EXPECT_EQ(::waitpid(static_cast<pid_t>(*pid), nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
 }
 
 TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {
     const std::string probe = installProbe("tool/probe");
-    std::ofstream(m_folder / "tool" / "notes.txt") << "not a program\n";
+    std::ofstream(m_folder.path() / "tool/notes.txt") << "not a program\n";
     // The tool's own standard streams closed: the launcher's pipe and /dev/null get descriptors 0 to 2.
     int saved[3];
     for (int fd = 0; fd < 3; ++fd)
@@ -161,86 +148,68 @@ TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {
         ::dup2(saved[fd], fd);
         ::close(saved[fd]);
     }
-
     EXPECT_TRUE(failedExecReported);
     ASSERT_TRUE(probeStarted);
     const ProbeReport report = waitForReport();
-    EXPECT_EQ(report.arguments, std::vector<std::string>{"x"});
-    EXPECT_EQ(report.descriptors, (std::vector<std::string>{"0 /dev/null", "1 /dev/null", "2 /dev/null"}));
-}
-
-TEST_F(LinuxLauncherTest, FindsProgramsInTheToolFolderBeforePath) {
-    const std::string inTool = installProbe("tool/dravex-probe");
-    const std::string onPath = installProbe("bin/dravex-probe");
-    ASSERT_TRUE(launcher().Shell("dravex-probe one", kWindowHidden));
-    EXPECT_EQ(waitForReport().exe, inTool);
-
-    fs::remove(inTool);
-    ASSERT_TRUE(launcher().Shell("dravex-probe two", kWindowHidden));
-    const ProbeReport report = waitForReport();
-    EXPECT_EQ(report.exe, onPath);
-    EXPECT_EQ(report.arguments, std::vector<std::string>{"two"});
+    EXPECT_EQ(report.arguments, Arguments{"x"});
+    EXPECT_EQ(report.descriptors, kNullStreams);
 }
 
 TEST_F(LinuxLauncherTest, ProgramPaths) {
     const std::string probe = installProbe("tool/RemoveDrive.exe");
-    const std::string onStick = installProbe("root/media/op/PORT 2/RemoveDrive.exe");
-    const struct {
-        std::string commandLine;
-        std::string exe;
-        const char *why;
-    } cases[] = {
-        {tool() + "\\RemoveDrive.exe H", probe, "tool folder joined with a backslash"},
-        {"\"" + tool() + "\\RemoveDrive.exe\" H", probe, "quoted"},
-        {(m_folder / "tool/RemoveDrive.exe").string() + " H", probe, "plain Linux path"},
-        {"F:\\RemoveDrive.exe H", onStick, "on a drive"},
-        {"f:\\.\\RemoveDrive.exe H", onStick, "on a drive, lower-case letter and a dot folder"},
+    const std::string onStick = installProbe("hub-two-sticks/media/op/PORT 2/RemoveDrive.exe");
+    const std::string inTool = installProbe("tool/dravex-probe");
+    const std::string onPath = installProbe("bin/dravex-probe");
+    const std::pair<std::string, std::string> cases[] = {
+        {tool() + "\\RemoveDrive.exe H", probe},
+        {"\"" + tool() + "\\RemoveDrive.exe\" H", probe},
+        {tool() + "/RemoveDrive.exe H", probe},
+        {"f:\\.\\RemoveDrive.exe H", onStick},
+        // A bare name is looked for in the tool folder before PATH.
+        {"dravex-probe H", inTool},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.why);
-        ASSERT_TRUE(launcher().Shell(c.commandLine, kWindowHidden));
-        const ProbeReport report = waitForReport();
-        EXPECT_EQ(report.exe, c.exe);
-        EXPECT_EQ(report.arguments, std::vector<std::string>{"H"});
+    for (const auto &[commandLine, exe] : cases) {
+        const ProbeReport report = run(commandLine);
+        EXPECT_EQ(report.exe, exe) << commandLine;
+        EXPECT_EQ(report.arguments, Arguments{"H"}) << commandLine;
     }
+    fs::remove(inTool);
+    EXPECT_EQ(run("dravex-probe two").exe, onPath);
 }
 
 TEST_F(LinuxLauncherTest, UnquotedPathsWithBlanksAreTriedShortestFirst) {
-    fs::create_directories(m_folder / "root/media/op/PORT 2/my tools");
-    const std::string probe = installProbe("root/media/op/PORT 2/my tools/my probe");
-    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe a \"b c\"", kWindowMaximizedFocus));
-    ProbeReport report = waitForReport();
+    const fs::path folder = m_folder.path() / "hub-two-sticks/media/op/PORT 2/my tools";
+    fs::create_directories(folder);
+    const std::string probe = installProbe("hub-two-sticks/media/op/PORT 2/my tools/my probe");
+    ProbeReport report = run("F:\\my tools\\my probe a \"b c\"", kWindowMaximizedFocus);
     EXPECT_EQ(report.exe, probe);
-    EXPECT_EQ(report.arguments, (std::vector<std::string>{"a", "b c"}));
+    EXPECT_EQ(report.arguments, (Arguments{"a", "b c"}));
 
     // The whole text, blanks and all, without arguments.
-    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe", kWindowMaximizedFocus));
-    report = waitForReport();
+    report = run("F:\\my tools\\my probe", kWindowMaximizedFocus);
     EXPECT_EQ(report.exe, probe);
     EXPECT_TRUE(report.arguments.empty());
 
     // A shorter text that names an existing file wins, as it would on Windows.
-    const std::string shorter = installProbe("root/media/op/PORT 2/my tools/my");
-    ASSERT_TRUE(launcher().Shell("F:\\my tools\\my probe a", kWindowMaximizedFocus));
-    report = waitForReport();
+    const std::string shorter = installProbe("hub-two-sticks/media/op/PORT 2/my tools/my");
+    report = run("F:\\my tools\\my probe a", kWindowMaximizedFocus);
     EXPECT_EQ(report.exe, shorter);
-    EXPECT_EQ(report.arguments, (std::vector<std::string>{"probe", "a"}));
+    EXPECT_EQ(report.arguments, (Arguments{"probe", "a"}));
 
     // Nothing of the text names a file: nothing starts, and nothing went through a shell.
     EXPECT_FALSE(launcher().Shell("F:\\no such; touch x", kWindowMaximizedFocus).has_value());
 }
 
 TEST_F(LinuxLauncherTest, ProgramsThatCannotStart) {
-    std::ofstream(m_folder / "tool" / "notes.txt") << "not a program\n";
-    fs::permissions(m_folder / "tool" / "notes.txt", fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_directories(m_folder / "tool" / "sub");
+    std::ofstream(m_folder.path() / "tool/notes.txt") << "not a program\n";
+    fs::permissions(m_folder.path() / "tool/notes.txt", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directories(m_folder.path() / "tool/sub");
     installProbe("tool/sub/probe");
     const struct {
         std::string commandLine;
         int windowStyle;
         const char *why;
     } cases[] = {
-        {"", kWindowHidden, "empty command line"},
         {"   ", kWindowHidden, "blanks only"},
         {"dravex-no-such-program x", kWindowHidden, "not in the tool folder nor on PATH"},
         {tool() + "\\missing.exe", kWindowHidden, "missing path"},
@@ -253,53 +222,44 @@ TEST_F(LinuxLauncherTest, ProgramsThatCannotStart) {
         EXPECT_FALSE(launcher().Shell(c.commandLine, c.windowStyle).has_value()) << c.why;
 }
 
-TEST_F(LinuxLauncherTest, NormalWindowRunsInATerminalWhenThereIsADisplay) {
+TEST_F(LinuxLauncherTest, WindowStyles) {
     const std::string probe = installProbe("tool/probe");
+    // A normal window runs in a terminal when there is a display and a terminal to run in.
     const struct {
         const char *display;
         const char *waylandDisplay;
-        std::vector<std::string> terminals;
-        std::string expectedExe;
-        bool inTerminal;
+        Arguments terminals;
+        std::string exe;
     } cases[] = {
-        {":99", nullptr, {"x-terminal-emulator", "xterm"}, "bin/x-terminal-emulator", true},
-        {nullptr, "wayland-1", {"xterm"}, "bin/xterm", true},
-        {nullptr, nullptr, {"x-terminal-emulator"}, "tool/probe", false},
-        {":99", nullptr, {}, "tool/probe", false},
+        {":99", nullptr, {"x-terminal-emulator", "xterm"}, "bin/x-terminal-emulator"},
+        {nullptr, "wayland-1", {"xterm"}, "bin/xterm"},
+        {nullptr, nullptr, {"x-terminal-emulator"}, "tool/probe"},
+        {":99", nullptr, {}, "tool/probe"},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.expectedExe);
+        SCOPED_TRACE(c.exe);
         for (const char *name : {"x-terminal-emulator", "xterm"})
-            fs::remove(m_folder / "bin" / name);
+            fs::remove(m_folder.path() / "bin" / name);
         for (const std::string &terminal : c.terminals)
             installProbe("bin/" + terminal);
         c.display ? ::setenv("DISPLAY", c.display, 1) : ::unsetenv("DISPLAY");
         c.waylandDisplay ? ::setenv("WAYLAND_DISPLAY", c.waylandDisplay, 1) : ::unsetenv("WAYLAND_DISPLAY");
-
-        ASSERT_TRUE(launcher().Shell("probe a \"b c\"", kWindowNormalFocus));
-        const ProbeReport report = waitForReport();
-        EXPECT_EQ(report.exe, (m_folder / c.expectedExe).string());
-        const std::vector<std::string> expected = c.inTerminal
-                                                      ? std::vector<std::string>{"-e", probe, "a", "b c"}
-                                                      : std::vector<std::string>{"a", "b c"};
-        EXPECT_EQ(report.arguments, expected);
+        const ProbeReport report = run("probe a \"b c\"", kWindowNormalFocus);
+        EXPECT_EQ(report.exe, (m_folder.path() / c.exe).string());
+        const bool inTerminal = !c.terminals.empty() && (c.display || c.waylandDisplay);
+        EXPECT_EQ(report.arguments,
+                  (inTerminal ? Arguments{"-e", probe, "a", "b c"} : Arguments{"a", "b c"}));
     }
-}
 
-TEST_F(LinuxLauncherTest, MaximizedOpensDocumentsAndRunsPrograms) {
-    const std::string probe = installProbe("tool/probe");
+    // Maximized opens documents with xdg-open and runs programs itself.
     const std::string opener = installProbe("bin/xdg-open");
-    std::ofstream(m_folder / "tool" / "report.txt") << "a document\n";
-
-    ASSERT_TRUE(launcher().Shell("report.txt", kWindowMaximizedFocus));
-    ProbeReport report = waitForReport();
+    std::ofstream(m_folder.path() / "tool/report.txt") << "a document\n";
+    ProbeReport report = run("report.txt", kWindowMaximizedFocus);
     EXPECT_EQ(report.exe, opener);
-    EXPECT_EQ(report.arguments, std::vector<std::string>{(m_folder / "tool" / "report.txt").string()});
-
-    ASSERT_TRUE(launcher().Shell("probe x", kWindowMaximizedFocus));
-    report = waitForReport();
+    EXPECT_EQ(report.arguments, Arguments{tool() + "/report.txt"});
+    report = run("probe x", kWindowMaximizedFocus);
     EXPECT_EQ(report.exe, probe);
-    EXPECT_EQ(report.arguments, std::vector<std::string>{"x"});
+    EXPECT_EQ(report.arguments, Arguments{"x"});
 }
 
 } // namespace
