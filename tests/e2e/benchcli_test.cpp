@@ -81,34 +81,23 @@ TEST_F(BenchCliTest, PlugsLockedAndEmptySlotsAndListsLeftOutDescriptors) {
 }
 
 TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder) {
-    const std::string f = folder();
-    const std::vector<std::vector<std::string>> cases = {
-        {},
-        {f},
-        {f, "eject", "H"},
-        {"list"},
-        {"--size", "list"},
-        {f, "list", "H"},
-        {f, "lock"},
-        {f, "lock", "H", "K"},
-        {f, "lock", "E"},
-        {f, "lock", "HH"},
-        {f, "lock", "7"},
-        {f, "plug", "H"},
-        {f, "plug", "H", "--label", "X"},
-        {f, "plug", "H", "--size", "16.5G"},
-        {f, "plug", "H", "--size", "16Q"},
-        {f, "plug", "H", "--size", "16G", "--size", "8G"},
-        {f, "plug", "H", "--size", "16G", "--label"},
-        {f, "plug", "H", "--size", "16G", "--label", "TWELVE CHARS"},
-        {f, "plug", "H", "--size", "16G", "--label", "A\nB"},
-        {f, "plug", "H", "--size", "16G", "--fs", "ext4"},
-        {f, "plug", "H", "--size", "16G", "--vid", "090C"},
-        {f, "plug", "H", "--size", "16G", "--vid", "90C", "--pid", "1000"},
-        {f, "plug", "H", "--size", "16G", "--serial", "A\tB"},
-        {f, "plug", "H", "--size", "16G", "--colour", "red"},
-        {f, "plug", "H", "--size", "16G", "--locked", "--locked"},
-    };
+    // Cases apart by ',', arguments by '|'; "@" stands for the bench folder, "+" for a valid plug of H.
+    std::istringstream table(
+        "@,@|eject|H,list,--size|list,@|list|H,@|lock,@|lock|H|K,@|lock|E,@|lock|HH,@|lock|7,"
+        "@|plug|H,@|plug|H|--label|X,@|plug|H|--size|16.5G,@|plug|H|--size|16Q,+|--size|8G,"
+        "+|--label,+|--label|TWELVE CHARS,+|--label|A\nB,+|--fs|ext4,+|--vid|090C,"
+        "+|--vid|90C|--pid|1000,+|--serial|A\tB,+|--colour|red,+|--locked|--locked");
+    std::vector<std::vector<std::string>> cases{{}}; // the first: no arguments at all
+    for (std::string text; std::getline(table, text, ',');) {
+        std::vector<std::string> &arguments = cases.emplace_back();
+        std::istringstream in(text);
+        for (std::string argument; std::getline(in, argument, '|');)
+            if (argument == "+")
+                arguments.insert(arguments.end(), {folder(), "plug", "H", "--size", "16G"});
+            else
+                arguments.push_back(argument == "@" ? folder() : argument);
+    }
+    ASSERT_EQ(cases.size(), 25u);
     for (const auto &arguments : cases) {
         std::string shown;
         for (const std::string &argument : arguments)
@@ -117,10 +106,16 @@ TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder)
         EXPECT_NE(err.str().find("usage: dravex-bench [FOLDER] COMMAND"), std::string::npos) << shown;
         EXPECT_EQ(out.str(), "") << shown;
     }
-    EXPECT_FALSE(std::filesystem::exists(f));
+    EXPECT_FALSE(std::filesystem::exists(folder()));
 }
 
-TEST_F(BenchCliTest, CommandsWithoutAFolderWorkOnTheDefaultBench) {
+TEST_F(BenchCliTest, OnlyPlugStartsABenchAndCommandsWithoutAFolderWorkOnTheDefaultOne) {
+    EXPECT_EQ(run({folder(), "list"}), kBenchFailed);
+    EXPECT_EQ(run({folder(), "lock", "H"}), kBenchFailed);
+    EXPECT_FALSE(std::filesystem::exists(folder()));
+    EXPECT_EQ(run({"--help"}), kBenchDone);
+    EXPECT_EQ(out.str(), benchUsage());
+
     defaultFolder = folder();
     ASSERT_EQ(run({"plug", "K", "--label", "UDISK", "--size", "16G"}), kBenchDone) << err.str();
     ASSERT_EQ(run({"lock", "K"}), kBenchDone) << err.str();
@@ -128,14 +123,6 @@ TEST_F(BenchCliTest, CommandsWithoutAFolderWorkOnTheDefaultBench) {
     EXPECT_EQ(out.str(), "K:  \"UDISK\"  FAT32  16G, 0 bytes used  locked\n");
     ASSERT_EQ(run({"unplug", "K"}), kBenchDone);
     EXPECT_FALSE(std::filesystem::exists(scratch.path() / "bench" / "sticks" / "K.stick"));
-}
-
-TEST_F(BenchCliTest, OnlyPlugStartsABench) {
-    EXPECT_EQ(run({folder(), "list"}), kBenchFailed);
-    EXPECT_EQ(run({folder(), "lock", "H"}), kBenchFailed);
-    EXPECT_FALSE(std::filesystem::exists(folder()));
-    EXPECT_EQ(run({"--help"}), kBenchDone);
-    EXPECT_EQ(out.str(), benchUsage());
 }
 
 TEST_F(BenchCliTest, AFileInPlaceOfTheBenchIsAFailure) {

@@ -16,7 +16,6 @@ class SimHelpersTest : public ::testing::Test {
 protected:
     SimHelpersTest() {
         SimDrive drive;
-        drive.letter = 'H';
         drive.label = "OLD";
         drive.totalBytes = 1u << 20;
         bench.plug(drive);
@@ -25,22 +24,24 @@ protected:
 
     int format(const std::string &text) { return runSimFormat(text, bench, out, err); }
     int xcopy(const std::string &text) { return runSimXcopy(text, bench, out, err); }
-    int removeDrive(const std::string &text) { return runSimRemoveDrive(text, bench, out, err); }
-    std::string label(char letter) {
+    // The stick as another program reads it from the bench folder: "label|file system".
+    std::string stickH() {
         SimBench reader(scratch.path() / "bench");
-        const SimDrive *drive = reader.drive(letter);
-        return drive ? drive->label : "(absent)";
+        const SimDrive *drive = reader.drive('H');
+        return drive ? drive->label + "|" + drive->fileSystem : "(absent)";
     }
+    bool untouched() { return readText(bench.folderOf('H') / "old.txt") == "old" && stickH() == "OLD|FAT32"; }
+    void lock(bool locked) { SimBench(scratch.path() / "bench").setLocked('H', locked); }
     // A customer folder with a blank in its name: a file, a hidden file, a nested file, an empty folder
     // and a link to a file.
-    std::filesystem::path customer() {
+    std::string customer() {
         const auto root = scratch.path() / "my customer";
         writeText(root / "readme.txt", "hello");
         writeText(root / ".hidden", "h");
         writeText(root / "docs" / "manual.txt", std::string(300, 'm'));
         std::filesystem::create_directories(root / "empty");
         std::filesystem::create_symlink(root / "docs" / "manual.txt", root / "latest.txt");
-        return root;
+        return root.string();
     }
 
     testing::ScratchFolder scratch;
@@ -48,41 +49,30 @@ protected:
     std::ostringstream out, err;
 };
 
-TEST_F(SimHelpersTest, FormatEmptiesTheStickAndTakesALabelWithABlank) {
-    EXPECT_EQ(format("h:/fs:exfat/V:LOT 7/q/y"), kExitDone) << err.str();
-    EXPECT_TRUE(std::filesystem::is_empty(bench.folderOf('H')));
-    EXPECT_EQ(label('H'), "LOT 7");
-    SimBench reader(scratch.path() / "bench");
-    EXPECT_EQ(reader.drive('H')->fileSystem, "exFAT");
-
-    EXPECT_EQ(format("H:/FS:FAT/y"), kExitDone) << err.str();
-    EXPECT_EQ(label('H'), "");
-    SimBench again(scratch.path() / "bench");
-    EXPECT_EQ(again.drive('H')->fileSystem, "FAT");
-}
-
-TEST_F(SimHelpersTest, FormatRefusesALockedStickAndLeavesItAsItWas) {
-    SimBench(scratch.path() / "bench").setLocked('H', true);
-    EXPECT_EQ(format("H:/FS:FAT32/V:NEW/q/y"), kExitRefused);
-    EXPECT_EQ(err.str(), "错误：磁盘被写保护：H:\n");
-    EXPECT_EQ(readText(bench.folderOf('H') / "old.txt"), "old");
-    EXPECT_EQ(label('H'), "OLD");
-}
-
-TEST_F(SimHelpersTest, FormatRejectsWhatTheLinuxHelperRejects) {
-    EXPECT_EQ(format("H:/FS:FAT32/V:TWELVE CHARS/q/y"), kExitBadCommandLine);
-    EXPECT_EQ(format("H:/FS:NTFS/V:X/q/y"), kExitBadCommandLine);
-    EXPECT_EQ(format("H:/FS:FAT32/V:X/q"), kExitBadCommandLine);
-    EXPECT_EQ(format(""), kExitBadCommandLine);
-    EXPECT_EQ(readText(bench.folderOf('H') / "old.txt"), "old");
-    EXPECT_EQ(label('H'), "OLD");
+TEST_F(SimHelpersTest, FormatRefusesWhatTheLinuxHelperRefusesAndLeavesTheStickAsItWas) {
+    for (const char *bad : {"H:/FS:FAT32/V:TWELVE CHARS/q/y", "H:/FS:NTFS/V:X/q/y", "H:/FS:FAT32/V:X/q", ""})
+        EXPECT_EQ(format(bad), kExitBadCommandLine) << bad;
+    EXPECT_TRUE(untouched());
     EXPECT_EQ(format("K:/FS:FAT32/V:X/q/y"), kExitRefused);
     EXPECT_NE(err.str().find("K:"), std::string::npos);
+
+    lock(true);
+    err.str("");
+    EXPECT_EQ(format("H:/FS:FAT32/V:NEW/q/y"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：磁盘被写保护：H:\n");
+    EXPECT_TRUE(untouched());
 }
 
-TEST_F(SimHelpersTest, XcopyCopiesTheWholeTreeFollowingLinks) {
-    const auto source = customer();
-    EXPECT_EQ(xcopy(source.string() + "\\*.* H:\\./v/h/e/f/k"), kExitDone) << err.str();
+TEST_F(SimHelpersTest, FormatEmptiesTheStickAndTakesALabelWithABlankOrNone) {
+    EXPECT_EQ(format("h:/fs:exfat/V:LOT 7/q/y"), kExitDone) << err.str();
+    EXPECT_TRUE(std::filesystem::is_empty(bench.folderOf('H')));
+    EXPECT_EQ(stickH(), "LOT 7|exFAT");
+    EXPECT_EQ(format("H:/FS:FAT/y"), kExitDone) << err.str();
+    EXPECT_EQ(stickH(), "|FAT");
+}
+
+TEST_F(SimHelpersTest, XcopyAddsTheWholeTreeFollowingLinksFromAFolderOrAnotherStick) {
+    EXPECT_EQ(xcopy(customer() + "\\*.* H:\\./v/h/e/f/k"), kExitDone) << err.str();
     const auto stick = bench.folderOf('H');
     EXPECT_EQ(readText(stick / "readme.txt"), "hello");
     EXPECT_EQ(readText(stick / ".hidden"), "h");
@@ -91,44 +81,41 @@ TEST_F(SimHelpersTest, XcopyCopiesTheWholeTreeFollowingLinks) {
     EXPECT_FALSE(std::filesystem::is_symlink(stick / "latest.txt"));
     EXPECT_EQ(readText(stick / "latest.txt"), std::string(300, 'm'));
     EXPECT_EQ(readText(stick / "old.txt"), "old") << "xcopy adds, it does not empty";
-}
 
-TEST_F(SimHelpersTest, XcopyTakesItsSourceFromAnotherStick) {
     SimDrive other;
     other.letter = 'G';
     other.totalBytes = 1u << 20;
     bench.plug(other);
     writeText(bench.folderOf('G') / "master" / "file.txt", "from G");
     EXPECT_EQ(xcopy("G:\\master\\*.* H:\\./v/h/e/f/k"), kExitDone) << err.str();
-    EXPECT_EQ(readText(bench.folderOf('H') / "file.txt"), "from G");
+    EXPECT_EQ(readText(stick / "file.txt"), "from G");
 }
 
-TEST_F(SimHelpersTest, XcopyRefusesALockedStickAndFailsOnWhatDoesNotFit) {
-    const auto source = customer();
-    SimBench(scratch.path() / "bench").setLocked('H', true);
-    EXPECT_EQ(xcopy(source.string() + "\\*.* H:\\./v/h/e/f/k"), kExitRefused);
+TEST_F(SimHelpersTest, XcopyRefusesALockedStickAndFailsOnWhatDoesNotFitOrDoesNotParse) {
+    const std::string source = customer();
+    lock(true);
+    EXPECT_EQ(xcopy(source + "\\*.* H:\\./v/h/e/f/k"), kExitRefused);
     EXPECT_FALSE(std::filesystem::exists(bench.folderOf('H') / "readme.txt"));
-    SimBench(scratch.path() / "bench").setLocked('H', false);
+    lock(false);
 
-    writeText(source / "huge.bin", std::string((1u << 20) + 1, 'x'));
-    EXPECT_EQ(xcopy(source.string() + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
+    writeText(std::filesystem::path(source) / "huge.bin", std::string((1u << 20) + 1, 'x'));
+    EXPECT_EQ(xcopy(source + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
     EXPECT_NE(err.str().find("磁盘空间不足：H:"), std::string::npos) << err.str();
-}
 
-TEST_F(SimHelpersTest, XcopyFailsOnAMissingSourceOrAMalformedLine) {
-    EXPECT_EQ(xcopy((scratch.path() / "nowhere").string() + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
+    const std::string scratchPath = scratch.path().string();
+    EXPECT_EQ(xcopy(scratchPath + "/nowhere\\*.* H:\\./v/h/e/f/k"), kExitFailed);
     EXPECT_EQ(xcopy("H:\\./v/h/e/f/k"), kExitBadCommandLine);
-    EXPECT_EQ(xcopy((scratch.path()).string() + "\\*.* H:\\./x"), kExitBadCommandLine);
-    EXPECT_EQ(xcopy((scratch.path()).string() + "\\*.* Q:\\./v"), kExitRefused);
+    EXPECT_EQ(xcopy(scratchPath + "\\*.* H:\\./x"), kExitBadCommandLine);
+    EXPECT_EQ(xcopy(scratchPath + "\\*.* Q:\\./v"), kExitRefused);
 }
 
 TEST_F(SimHelpersTest, RemoveDriveTakesTheStickOffTheBenchOnce) {
-    EXPECT_EQ(removeDrive("h:"), kExitDone) << err.str();
-    EXPECT_EQ(label('H'), "(absent)");
+    EXPECT_EQ(runSimRemoveDrive("h:", bench, out, err), kExitDone) << err.str();
+    EXPECT_EQ(stickH(), "(absent)");
     EXPECT_FALSE(std::filesystem::exists(bench.folderOf('H')));
-    EXPECT_EQ(removeDrive("H"), kExitRefused);
-    EXPECT_EQ(removeDrive("H:\\"), kExitBadCommandLine);
-    EXPECT_EQ(removeDrive(""), kExitBadCommandLine);
+    EXPECT_EQ(runSimRemoveDrive("H", bench, out, err), kExitRefused);
+    for (const char *bad : {"H:\\", ""})
+        EXPECT_EQ(runSimRemoveDrive(bad, bench, out, err), kExitBadCommandLine) << bad;
 }
 
 } // namespace
