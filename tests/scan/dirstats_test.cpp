@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace dravex {
 namespace {
@@ -29,119 +31,92 @@ protected:
         bench.plug(stick);
         root = bench.folderOf('H');
     }
-
     std::string summary(const std::string &path = "H:") { return FormatDirStats(summariseTree(bench, path)); }
+    // Files of the given sizes under the stick's root; a name ending in "/" is an empty folder.
+    void tree(const std::vector<std::pair<std::string, size_t>> &entries) {
+        for (const auto &[name, size] : entries)
+            name.back() == '/' ? (void)fs::create_directories(root / name) : writeFile(root / name, size);
+    }
 };
 
 TEST_F(DirStatsTest, ExampleTreeOfThreeFilesInOneFolder) {
-    writeFile(root / "A.TXT", 50);
-    writeFile(root / "DOCS" / "B.DOC", 100);
-    writeFile(root / "DOCS" / "C.DOC", 200);
-    int64_t entries = 0;
-    int64_t folders = 0;
+    tree({{"A.TXT", 50}, {"DOCS/B.DOC", 100}, {"DOCS/C.DOC", 200}});
+    // The counters add onto the caller's values.
+    int64_t entries = 10;
+    int64_t folders = 3;
     std::string path = "H:";
     EXPECT_EQ(CollectDirStats(bench, path, "*.*", entries, folders), 350u);
     EXPECT_EQ(path, "H:\\");
-    EXPECT_EQ(entries, 4);
-    EXPECT_EQ(folders, 1);
+    EXPECT_EQ(entries, 14);
+    EXPECT_EQ(folders, 4);
     EXPECT_EQ(summary(), "文件:3;目录:1;大小:350字节");
     EXPECT_EQ(summary("H:\\"), summary("H:"));
 }
 
-TEST_F(DirStatsTest, CountersAccumulateOntoTheCallersValues) {
-    writeFile(root / "A.TXT", 5);
-    int64_t entries = 10;
-    int64_t folders = 3;
-    std::string path = "H:\\";
-    CollectDirStats(bench, path, "*.*", entries, folders);
-    EXPECT_EQ(entries, 11);
-    EXPECT_EQ(folders, 3);
-}
-
-TEST_F(DirStatsTest, EmptyRootsAndEmptyFolders) {
+TEST_F(DirStatsTest, EmptyFoldersHiddenEntriesAndNamesWithoutDot) {
     EXPECT_EQ(summary(), "文件:0;目录:0;大小:0字节");
-    fs::create_directories(root / "ONE");
-    fs::create_directories(root / "TWO");
+    tree({{"ONE/", 0}, {"TWO/", 0}});
     EXPECT_EQ(summary(), "文件:0;目录:2;大小:0字节");
+    tree({{"README", 7}, {".hidden", 3}, {".Trash-0/x", 1}});
+    EXPECT_EQ(summary(), "文件:3;目录:3;大小:11字节");
 }
 
-TEST_F(DirStatsTest, HiddenEntriesAndNamesWithoutDotCount) {
-    writeFile(root / "README", 7);
-    writeFile(root / ".hidden", 3);
-    writeFile(root / ".Trash-0" / "x", 1);
-    EXPECT_EQ(summary(), "文件:3;目录:1;大小:11字节");
-}
-
-TEST_F(DirStatsTest, LargeFilesAddTheirFullSize) {
+TEST_F(DirStatsTest, LargeFilesAndMoreEntriesThanA16BitCounterHolds) {
     // Sparse: the size is real, the disk use is not.
-    writeFile(root / "BIG.BIN", 0);
-    fs::resize_file(root / "BIG.BIN", 3221225472ull);
-    writeFile(root / "SUB" / "BIG2.BIN", 0);
-    fs::resize_file(root / "SUB" / "BIG2.BIN", 3221225472ull);
+    for (const fs::path &big : {root / "BIG.BIN", root / "SUB" / "BIG2.BIN"}) {
+        writeFile(big, 0);
+        fs::resize_file(big, 3221225472ull);
+    }
     EXPECT_EQ(summary(), "文件:2;目录:1;大小:6,442,450,944字节");
-}
-
-TEST_F(DirStatsTest, MoreEntriesThanA16BitCounterHolds) {
     for (int i = 0; i < 33000; ++i)
-        std::ofstream(root / ("f" + std::to_string(i)));
-    EXPECT_EQ(summary(), "文件:33000;目录:0;大小:0字节");
+        std::ofstream(root / "SUB" / ("f" + std::to_string(i)));
+    EXPECT_EQ(summary(), "文件:33002;目录:1;大小:6,442,450,944字节");
 }
 
-TEST_F(DirStatsTest, LinkCycleIsCountedButNotEntered) {
-    writeFile(root / "A" / "B" / "F.TXT", 10);
-    fs::create_directory_symlink(root / "A", root / "A" / "B" / "BACK");
-    // A, A\B and the link BACK are folders; BACK leads into A, which is on the current path.
-    EXPECT_EQ(summary(), "文件:1;目录:3;大小:10字节");
-}
-
-TEST_F(DirStatsTest, LinksAreFollowed) {
-    writeFile(root / "DATA" / "F.TXT", 10);
+TEST_F(DirStatsTest, LinksAreFollowedButACycleIsNotEntered) {
+    tree({{"DATA/F.TXT", 10}, {"A/B/G.TXT", 5}});
     fs::create_symlink(root / "DATA" / "F.TXT", root / "LINK.TXT");
     fs::create_directory_symlink(root / "DATA", root / "DATALINK");
     fs::create_symlink(root / "NOWHERE", root / "DANGLING");
-    // DATALINK is a second folder holding F.TXT; the dangling link is a file of size 0.
-    EXPECT_EQ(summary(), "文件:4;目录:2;大小:30字节");
+    fs::create_directory_symlink(root / "A", root / "A" / "B" / "BACK");
+    // DATALINK is a second folder holding F.TXT; the dangling link is a file of size 0; BACK is a folder
+    // that leads into A, which is on the current path.
+    EXPECT_EQ(summary(), "文件:5;目录:5;大小:35字节");
 }
 
-TEST_F(DirStatsTest, FolderRemovedMidWalkContributesNothing) {
-    writeFile(root / "A.TXT", 50);
-    writeFile(root / "GONE" / "B.TXT", 100);
-    writeFile(root / "GONE" / "DEEP" / "C.TXT", 100);
+TEST_F(DirStatsTest, FolderRemovedOrStickPulledMidWalk) {
+    tree({{"A.TXT", 50}, {"GONE/B.TXT", 100}, {"GONE/DEEP/C.TXT", 100}});
     bench.setBeforeListing([&](const std::string &folder) {
         if (folder == "H:\\GONE\\")
             fs::remove_all(root / "GONE");
     });
     EXPECT_EQ(summary(), "文件:1;目录:1;大小:50字节");
-}
-
-TEST_F(DirStatsTest, StickPulledMidWalk) {
-    writeFile(root / "A" / "B.TXT", 100);
+    // A pulled stick ends the walk where it is: B counts as a folder, its file not at all.
+    tree({{"B/C.TXT", 100}});
     bench.setBeforeListing([&](const std::string &folder) {
-        if (folder == "H:\\A\\")
+        if (folder == "H:\\B\\")
             bench.unplug('H');
     });
-    EXPECT_EQ(summary(), "文件:0;目录:1;大小:0字节");
+    EXPECT_EQ(summary(), "文件:1;目录:1;大小:50字节");
 }
 
-TEST_F(DirStatsTest, MissingRootGivesZeroSummary) {
+TEST_F(DirStatsTest, MissingRootsAndMachineFolders) {
     EXPECT_EQ(summary("K:"), "文件:0;目录:0;大小:0字节");
     EXPECT_EQ(summary((root / "missing").string()), "文件:0;目录:0;大小:0字节");
-}
-
-TEST_F(DirStatsTest, MachineFolderWithBackslashSeparators) {
     writeFile(root / "CUST" / "X" / "Y.TXT", 4);
     EXPECT_EQ(summary(root.string() + "\\CUST"), "文件:1;目录:1;大小:4字节");
 }
 
 TEST(MatchesPattern, WindowsWildcards) {
-    EXPECT_TRUE(matchesPattern("README", "*.*"));
-    EXPECT_TRUE(matchesPattern(".hidden", "*.*"));
-    EXPECT_TRUE(matchesPattern("A.TXT", "*"));
-    EXPECT_TRUE(matchesPattern("A.TXT", "*.TXT"));
-    EXPECT_FALSE(matchesPattern("A.DOC", "*.TXT"));
-    EXPECT_TRUE(matchesPattern("AB", "A?"));
-    EXPECT_FALSE(matchesPattern("ABC", "A?"));
-    EXPECT_FALSE(matchesPattern("", "?"));
+    const struct {
+        const char *name;
+        const char *pattern;
+        bool matches;
+    } cases[] = {{"README", "*.*", true},  {".hidden", "*.*", true},  {"A.TXT", "*", true},
+                 {"A.TXT", "*.TXT", true}, {"A.DOC", "*.TXT", false}, {"AB", "A?", true},
+                 {"ABC", "A?", false},     {"", "?", false}};
+    for (const auto &c : cases)
+        EXPECT_EQ(matchesPattern(c.name, c.pattern), c.matches) << c.name << " " << c.pattern;
 }
 
 TEST(StripAtNul, CutsAtTheFirstNulInPlace) {
@@ -154,8 +129,7 @@ TEST(StripAtNul, CutsAtTheFirstNulInPlace) {
     EXPECT_EQ(StripAtNul(leading), "");
 }
 
-TEST(FormatDirStats, TextForm) {
-    EXPECT_EQ(FormatDirStats(DirStats{}), "文件:0;目录:0;大小:0字节");
+TEST(FormatDirStats, TextFormCountsFilesAsEntriesLessFolders) {
     EXPECT_EQ(FormatDirStats(DirStats{15, 3, 1234567}), "文件:12;目录:3;大小:1,234,567字节");
     EXPECT_EQ(FormatDirStats(DirStats{40000, 1, 12345678901ull}),
               "文件:39999;目录:1;大小:12,345,678,901字节");
