@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <sys/stat.h>
 #include <tuple>
 
@@ -23,10 +22,23 @@ void makeFile(const fs::path &path, uint64_t size) {
     fs::resize_file(path, size);
 }
 
-std::string identityOf(const fs::path &folder) {
-    struct stat status {};
-    EXPECT_EQ(::stat(folder.c_str(), &status), 0) << folder;
-    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+// Builds a tree from entries "name=size" (file), "name/" (folder) and "name->target" (link; OUTSIDE in the
+// target stands for a folder beside the tree).
+void build(const fs::path &tree, const fs::path &outside, const std::vector<std::string> &entries) {
+    for (const std::string &entry : entries) {
+        if (const size_t arrow = entry.find("->"); arrow != std::string::npos) {
+            std::string target = entry.substr(arrow + 2);
+            if (target == "OUTSIDE")
+                target = outside.string();
+            fs::create_directories((tree / entry.substr(0, arrow)).parent_path());
+            fs::create_symlink(target, tree / entry.substr(0, arrow));
+        } else if (entry.back() == '/') {
+            fs::create_directories(tree / entry);
+        } else {
+            const size_t equals = entry.find('=');
+            makeFile(tree / entry.substr(0, equals), std::stoull(entry.substr(equals + 1)));
+        }
+    }
 }
 
 class LinuxDirectorySearchTest : public ::testing::Test {
@@ -45,73 +57,35 @@ protected:
 TEST_F(LinuxDirectorySearchTest, Trees) {
     const struct {
         const char *name;
-        std::function<void(const fs::path &tree, const fs::path &outside)> build;
+        std::vector<std::string> entries;
         const char *summary;
     } cases[] = {
-        {"example tree",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / "A.TXT", 50);
-             makeFile(tree / "DOCS/B.DOC", 100);
-             makeFile(tree / "DOCS/C.DOC", 200);
-         },
-         "文件:3;目录:1;大小:350字节"},
-        {"empty tree", [](const fs::path &, const fs::path &) {}, "文件:0;目录:0;大小:0字节"},
-        {"two empty subfolders",
-         [](const fs::path &tree, const fs::path &) {
-             fs::create_directory(tree / "E1");
-             fs::create_directory(tree / "E2");
-         },
-         "文件:0;目录:2;大小:0字节"},
+        {"example tree", {"A.TXT=50", "DOCS/B.DOC=100", "DOCS/C.DOC=200"}, "文件:3;目录:1;大小:350字节"},
+        {"empty tree", {}, "文件:0;目录:0;大小:0字节"},
+        {"two empty subfolders", {"E1/", "E2/"}, "文件:0;目录:2;大小:0字节"},
         {"hidden files and folders",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / ".hidden", 10);
-             makeFile(tree / ".cache/.x", 5);
-             makeFile(tree / ".cache/y", 1);
-         },
+         {".hidden=10", ".cache/.x=5", ".cache/y=1"},
          "文件:3;目录:1;大小:16字节"},
         {"names without a dot, with blanks, in Chinese",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / "README", 7);
-             makeFile(tree / "数据/说明", 9);
-             makeFile(tree / "a b", 1);
-         },
+         {"README=7", "数据/说明=9", "a b=1"},
          "文件:3;目录:1;大小:17字节"},
-        {"3 GiB sparse file",
-         [](const fs::path &tree, const fs::path &) { makeFile(tree / "BIG.IMG", 3221225472); },
-         "文件:1;目录:0;大小:3,221,225,472字节"},
+        {"3 GiB sparse file", {"BIG.IMG=3221225472"}, "文件:1;目录:0;大小:3,221,225,472字节"},
         {"link to a file has the target's size",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / "real/data.bin", 1000);
-             fs::create_symlink("real/data.bin", tree / "alias");
-         },
+         {"real/data.bin=1000", "alias->real/data.bin"},
          "文件:2;目录:1;大小:2,000字节"},
-        {"dangling link is an empty file",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / "a.txt", 5);
-             fs::create_symlink("nowhere", tree / "gone");
-         },
-         "文件:2;目录:0;大小:5字节"},
+        {"dangling link is an empty file", {"a.txt=5", "gone->nowhere"}, "文件:2;目录:0;大小:5字节"},
         {"links to an ancestor and to itself are folders never entered",
-         [](const fs::path &tree, const fs::path &) {
-             makeFile(tree / "sub/x", 3);
-             fs::create_directory_symlink("..", tree / "sub/up");
-             fs::create_directory_symlink(".", tree / "sub/self");
-         },
+         {"sub/x=3", "sub/up->..", "sub/self->."},
          "文件:1;目录:3;大小:3字节"},
-        {"link to a folder outside the tree is walked",
-         [](const fs::path &tree, const fs::path &outside) {
-             makeFile(outside / "o.bin", 40);
-             fs::create_directory_symlink(outside, tree / "ext");
-         },
-         "文件:1;目录:1;大小:40字节"},
+        {"link to a folder outside the tree is walked", {"ext->OUTSIDE"}, "文件:1;目录:1;大小:40字节"},
     };
+    const fs::path tree = m_folder.path() / "tree";
+    const fs::path outside = m_folder.path() / "outside";
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path tree = m_folder.path() / "tree";
-        const fs::path outside = m_folder.path() / "outside";
         fs::create_directories(tree);
-        fs::create_directories(outside);
-        c.build(tree, outside);
+        makeFile(outside / "o.bin", 40);
+        build(tree, outside, c.entries);
         EXPECT_EQ(summary(tree.string()), c.summary);
         fs::remove_all(tree);
         fs::remove_all(outside);
@@ -149,9 +123,7 @@ private:
 
 TEST_F(LinuxDirectorySearchTest, FolderRemovedDuringTheWalkContributesNothing) {
     const fs::path tree = m_folder.path() / "tree";
-    makeFile(tree / "A.TXT", 50);
-    makeFile(tree / "GONE/X", 100);
-    makeFile(tree / "GONE/SUB/Y", 7);
+    build(tree, {}, {"A.TXT=50", "GONE/X=100", "GONE/SUB/Y=7"});
     VanishingFolder search(m_search, tree.string() + "\\GONE\\", tree / "GONE");
     // Counted as a folder when its parent was listed, empty by the time it is listed itself.
     EXPECT_EQ(FormatDirStats(summariseTree(search, tree.string())), "文件:1;目录:1;大小:50字节");
@@ -161,25 +133,18 @@ TEST_F(LinuxDirectorySearchTest, FolderRemovedDuringTheWalkContributesNothing) {
 TEST_F(LinuxDirectorySearchTest, Roots) {
     makeFile(m_folder.path() / "file.txt", 4);
     const std::string folder = m_folder.path().string();
-    const struct {
-        std::string root;
-        const char *summary;
-    } cases[] = {
+    const std::pair<std::string, const char *> cases[] = {
         {"G:", "文件:2;目录:1;大小:30字节"},
-        {"G:\\", "文件:2;目录:1;大小:30字节"},
         {"g:\\", "文件:2;目录:1;大小:30字节"},
-        {"G:\\sub", "文件:1;目录:0;大小:15字节"},
         {"G:\\sub\\", "文件:1;目录:0;大小:15字节"},
         {folder + "\\", "文件:1;目录:0;大小:4字节"},
         {"H:\\", "文件:0;目录:0;大小:0字节"},
         {"G:\\missing", "文件:0;目录:0;大小:0字节"},
-        {folder + "\\missing\\", "文件:0;目录:0;大小:0字节"},
         {folder + "\\file.txt", "文件:0;目录:0;大小:0字节"},
         {"tree", "文件:0;目录:0;大小:0字节"},
-        {"", "文件:0;目录:0;大小:0字节"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(summary(c.root), c.summary) << c.root;
+    for (const auto &[root, expected] : cases)
+        EXPECT_EQ(summary(root), expected) << root;
 }
 
 using Entry = std::tuple<std::string, uint64_t, bool>;
@@ -192,48 +157,41 @@ std::vector<Entry> sortedEntries(const FolderListing &listing) {
     return entries;
 }
 
+std::string identityOf(const fs::path &folder) {
+    struct stat status {};
+    EXPECT_EQ(::stat(folder.c_str(), &status), 0) << folder;
+    return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
 TEST_F(LinuxDirectorySearchTest, ListsEachEntryOnceWithLinksFollowed) {
     const fs::path folder = m_folder.path() / "list";
-    makeFile(folder / "a.txt", 3);
-    makeFile(folder / ".h", 0);
-    makeFile(folder / "sub/inner", 9);
-    makeFile(folder / "数据", 2);
-    fs::create_symlink("a.txt", folder / "link-file");
-    fs::create_directory_symlink("sub", folder / "link-dir");
-    fs::create_symlink("nowhere", folder / "dangling");
+    build(folder, {},
+          {"a.txt=3", ".h=0", "sub/inner=9", "数据=2", "link-file->a.txt", "link-dir->sub",
+           "dangling->nowhere"});
     ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
 
     const auto listing = m_search.listFolder(folder.string() + "\\");
     ASSERT_TRUE(listing);
-    const std::vector<Entry> expected = {
-        {".h", 0, false},        {"a.txt", 3, false}, {"dangling", 0, false}, {"link-dir", 0, true},
-        {"link-file", 3, false}, {"pipe", 0, false},  {"sub", 0, true},       {"数据", 2, false},
-    };
-    EXPECT_EQ(sortedEntries(*listing), expected);
+    EXPECT_EQ(sortedEntries(*listing), (std::vector<Entry>{{".h", 0, false},
+                                                           {"a.txt", 3, false},
+                                                           {"dangling", 0, false},
+                                                           {"link-dir", 0, true},
+                                                           {"link-file", 3, false},
+                                                           {"pipe", 0, false},
+                                                           {"sub", 0, true},
+                                                           {"数据", 2, false}}));
     EXPECT_EQ(listing->identity, identityOf(folder));
 
     // The same folder reached through a link is the same folder.
     const auto throughLink = m_search.listFolder(folder.string() + "\\link-dir\\");
     ASSERT_TRUE(throughLink);
     EXPECT_EQ(throughLink->identity, identityOf(folder / "sub"));
-    EXPECT_NE(throughLink->identity, listing->identity);
-    const std::vector<Entry> inner = {{"inner", 9, false}};
-    EXPECT_EQ(sortedEntries(*throughLink), inner);
-}
+    EXPECT_EQ(sortedEntries(*throughLink), (std::vector<Entry>{{"inner", 9, false}}));
 
-TEST_F(LinuxDirectorySearchTest, FoldersThatCannotBeListed) {
-    const fs::path folder = m_folder.path();
-    makeFile(folder / "file.txt", 1);
-    fs::create_symlink("nowhere", folder / "dangling");
-    const std::string cases[] = {
-        folder.string() + "\\missing\\",
-        folder.string() + "\\file.txt\\",
-        folder.string() + "\\dangling\\",
-        "H:\\",
-        "relative\\folder\\",
-        "",
-    };
-    for (const std::string &path : cases)
+    // What cannot be listed.
+    for (const std::string &path :
+         {folder.string() + "\\missing\\", folder.string() + "\\a.txt\\", folder.string() + "\\dangling\\",
+          std::string("H:\\"), std::string("relative\\folder\\"), std::string()})
         EXPECT_FALSE(m_search.listFolder(path)) << path;
 }
 
