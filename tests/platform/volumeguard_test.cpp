@@ -26,14 +26,12 @@ TEST(VolumeGuard, RefusesEveryDiskThatIsNotAPlainStick) {
         {'G', Refusal::SystemMount, "sdc2 /", ""},
         {'H', Refusal::SystemMount, "sdc2 /", ""},
         {'I', Refusal::ActiveSwap, "sdd2", ""},
-        {'J', Refusal::ActiveSwap, "sdd2", ""},
         // /home lives on a device-mapper volume stacked on the stick's partition.
         {'K', Refusal::SystemMount, "dm-0 /home", ""},
         {'L', Refusal::NoMedium, "sdf", ""},
         {'M', Refusal::None, "", "sdg1"},
         // The fixed disks (sda, and sdh that says it is fixed) have no letter at all.
         {'N', Refusal::NotMapped, "N:", ""},
-        {'C', Refusal::NotMapped, "C:", ""},
         {'1', Refusal::NotMapped, "1:", ""},
     };
     for (const auto &c : cases) {
@@ -92,8 +90,6 @@ TEST(VolumeGuard, MountSourceNames) {
         {"/dev/mapper/nobody", ""},
         {"/dev/loop-a", ""},
         {"/dev/../etc/passwd", ""},
-        {"/dev/", ""},
-        {"overlay", ""},
         {"", ""},
     };
     for (const auto &c : cases)
@@ -117,38 +113,28 @@ TEST(VolumeGuard, DiskWithoutMediumPassesOnlyWhereTheCallerAllowsIt) {
     EXPECT_EQ(checkVolume(root, emptied, 'G', MediumRule::MayBeMissing).refusal, Refusal::SystemMount);
 }
 
-TEST(VolumeGuard, RefusesADiskThatTurnedFixedAfterTheMapWasRead) {
+TEST(VolumeGuard, RefusesWhatChangedAfterTheMapWasRead) {
     TemporaryFolder folder;
     const std::string tree = copySysroot("guarded-sticks", folder.path());
     const SystemRoot root(tree);
     const DriveMap map = DriveMap::read(root);
+    // A swap listed under another path still counts; the heading alone lists nothing.
+    const std::string swaps = fileBytes(tree + "/proc/swaps");
+    writeFileBytes(tree + "/proc/swaps", "sdb1 Type Size Used Priority\n");
+    EXPECT_EQ(checkVolume(root, map, 'F').refusal, Refusal::None);
+    writeFileBytes(tree + "/proc/swaps",
+                   "Filename Type Size Used Priority\n/dev/disk/by-x/../../sdb1 partition 1 0 -2\n");
+    EXPECT_EQ(checkVolume(root, map, 'F').refusal, Refusal::ActiveSwap);
+    writeFileBytes(tree + "/proc/swaps", swaps);
+    // Without the mount table nothing can be confirmed.
+    std::filesystem::rename(tree + "/proc/self/mountinfo", tree + "/mountinfo");
+    EXPECT_EQ(checkVolume(root, map, 'F').refusal, Refusal::Unconfirmed);
+    std::filesystem::rename(tree + "/mountinfo", tree + "/proc/self/mountinfo");
+    // A disk that says it is fixed now.
     writeFileBytes(tree + "/sys/block/sdb/removable", "0\n");
     const VolumeCheck check = checkVolume(root, map, 'F');
     EXPECT_EQ(check.refusal, Refusal::NotRemovable);
     EXPECT_FALSE(check.volume);
-}
-
-TEST(VolumeGuard, RefusesEverythingWhenTheMountTableCannotBeRead) {
-    TemporaryFolder folder;
-    const std::string tree = copySysroot("guarded-sticks", folder.path());
-    const SystemRoot root(tree);
-    const DriveMap map = DriveMap::read(root);
-    std::filesystem::remove(tree + "/proc/self/mountinfo");
-    const VolumeCheck check = checkVolume(root, map, 'F');
-    EXPECT_EQ(check.refusal, Refusal::Unconfirmed);
-    EXPECT_FALSE(check.volume);
-}
-
-TEST(VolumeGuard, SwapListedUnderAnotherPathStillCounts) {
-    TemporaryFolder folder;
-    const std::string tree = copySysroot("guarded-sticks", folder.path());
-    writeFileBytes(tree + "/proc/swaps",
-                   "Filename Type Size Used Priority\n/dev/disk/by-x/../../sdb1 partition 1 0 -2\n");
-    const SystemRoot root(tree);
-    EXPECT_EQ(checkVolume(root, DriveMap::read(root), 'F').refusal, Refusal::ActiveSwap);
-    // The heading alone lists nothing.
-    writeFileBytes(tree + "/proc/swaps", "sdb1 Type Size Used Priority\n");
-    EXPECT_EQ(checkVolume(root, DriveMap::read(root), 'F').refusal, Refusal::None);
 }
 
 TEST(VolumeGuard, DevicePathBelowAFixtureRootIsOnlyAPlainFile) {
@@ -175,17 +161,12 @@ TEST(VolumeGuard, DevicePathBelowAFixtureRootIsOnlyAPlainFile) {
     MappedVolume escaping = *check.volume;
     escaping.volumeName = "../image";
     EXPECT_FALSE(volumeDevicePath(root, escaping));
-}
-
-TEST(VolumeGuard, DevicePathOnTheMachineMustBeThatBlockDevice) {
-    // /dev/null is a character device: no block device of any volume.
-    MappedVolume volume;
-    volume.volumeName = "null";
-    volume.major = 1;
-    volume.minor = 3;
-    EXPECT_FALSE(volumeDevicePath(SystemRoot("/"), volume));
-    volume.volumeName = "no-such-device-here";
-    EXPECT_FALSE(volumeDevicePath(SystemRoot("/"), volume));
+    // On the machine itself the path must be that volume's block device: /dev/null is a character device.
+    MappedVolume null;
+    null.volumeName = "null";
+    null.major = 1;
+    null.minor = 3;
+    EXPECT_FALSE(volumeDevicePath(SystemRoot("/"), null));
 }
 
 } // namespace
