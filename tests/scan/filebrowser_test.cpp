@@ -36,11 +36,12 @@ protected:
     using Names = std::vector<std::string>;
 };
 
-TEST_F(FileBrowserTest, RootWithFilesAndFolders) {
-    file(root / "b.txt");
-    file(root / "A.EXE");
-    file(root / ".hidden");
-    file(root / "tools" / "t.exe");
+TEST_F(FileBrowserTest, EmptyRootThenRootWithFilesAndFolders) {
+    browser.openDrive("H");
+    EXPECT_TRUE(browser.files().empty());
+    EXPECT_EQ(browser.statusText(), "目录下有0个文件");
+    for (const char *name : {"b.txt", "A.EXE", ".hidden", "tools/t.exe"})
+        file(root / name);
     fs::create_directories(root / "Docs");
     browser.openDrive("H");
     EXPECT_EQ(browser.folderPath(), "H:\\");
@@ -49,16 +50,9 @@ TEST_F(FileBrowserTest, RootWithFilesAndFolders) {
     EXPECT_EQ(browser.statusText(), "目录下有3个文件");
 }
 
-TEST_F(FileBrowserTest, EmptyRoot) {
-    browser.openDrive("H");
-    EXPECT_TRUE(browser.files().empty());
-    EXPECT_EQ(browser.statusText(), "目录下有0个文件");
-}
-
 TEST_F(FileBrowserTest, OpeningSubfoldersAndParents) {
-    file(root / "a.txt");
-    file(root / "tools" / "t1.exe");
-    file(root / "tools" / "t2.exe");
+    for (const char *name : {"a.txt", "tools/t1.exe", "tools/t2.exe"})
+        file(root / name);
     fs::create_directories(root / "tools" / "deep");
     browser.openDrive("H");
     browser.openFolder(browser.folders().at(1).path);
@@ -88,14 +82,9 @@ TEST_F(FileBrowserTest, CommandTextsAreUnquotedFullPaths) {
     EXPECT_EQ(bench.launches()[0].commandLine, "H:\\my file.doc");
     EXPECT_EQ(bench.launches()[1].commandLine, "H:\\tools\\my tool.exe");
     EXPECT_EQ(bench.launches()[1].windowStyle, kWindowMaximizedFocus);
-}
-
-TEST_F(FileBrowserTest, FileThatCannotStartIsNamedInTheStatus) {
-    file(root / "data.bin");
-    browser.openDrive("H");
     bench.setLaunchFails(true);
-    browser.startFile("data.bin");
-    EXPECT_EQ(browser.statusText(), "无法打开H:\\data.bin");
+    browser.startFile("my tool.exe");
+    EXPECT_EQ(browser.statusText(), "无法打开H:\\tools\\my tool.exe");
 }
 
 TEST_F(FileBrowserTest, StickPulledWhileBrowsing) {
