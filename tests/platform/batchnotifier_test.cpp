@@ -29,12 +29,8 @@ TEST(DrainIntoOneNotification, OneNotificationPerBatch) {
         // The listener hears of the batch only once every event of it has been taken.
         EXPECT_EQ(eventsLeftAtNotification, waiting > 0 ? 0 : -1);
     }
-}
-
-TEST(DrainIntoOneNotification, DrainsWithoutAListener) {
     int left = 3;
-    EXPECT_EQ(drainIntoOneNotification([&left] { return left > 0 && left-- > 0; }, {}), 3);
-    EXPECT_EQ(left, 0);
+    EXPECT_EQ(drainIntoOneNotification([&left] { return left > 0 && left-- > 0; }, {}), 3) << "no listener";
 }
 
 // A datagram socket pair stands in for the udev monitor's socket.
