@@ -7,35 +7,22 @@
 namespace dravex {
 namespace {
 
-TEST(UsbInterfacePath, Table) {
-    const struct {
-        const char *idPath;
-        const char *interface;
-    } cases[] = {
-        {"pci-0000:00:14.0-usb-0:3:1.0-scsi-0:0:0:1", "pci-0000:00:14.0-usb-0:3:1.0"},
+TEST(CardReaderPaths, Table) {
+    const std::pair<const char *, const char *> interfaces[] = {
         {"pci-0000:00:14.0-usb-0:1.4:1.0-scsi-0:0:0:0", "pci-0000:00:14.0-usb-0:1.4:1.0"},
         {"pci-0000:00:14.0-usb-0:3:1.0", "pci-0000:00:14.0-usb-0:3:1.0"},
         {"pci-0000:00:17.0-ata-1", ""},
-        {"", ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(usbInterfacePath(c.idPath), c.interface) << c.idPath;
-}
-
-TEST(UsbDevicePath, Table) {
-    const struct {
-        const char *sysfs;
-        const char *device;
-    } cases[] = {
-        {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/host8/target8:0:0/8:0:0:1/block/sde",
-         "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-3"},
+    for (const auto &[idPath, interface] : interfaces)
+        EXPECT_EQ(usbInterfacePath(idPath), interface) << idPath;
+    const std::pair<const char *, const char *> devices[] = {
         {"/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.4/1-1.4:1.0/host3/block/sdb",
          "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1.4"},
         {"/sys/devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0/block/sda", ""},
         {"", ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(usbDevicePath(c.sysfs), c.device) << c.sysfs;
+    for (const auto &[sysfs, device] : devices)
+        EXPECT_EQ(usbDevicePath(sysfs), device) << sysfs;
 }
 
 TEST(CardReaderSlot, SlotsShareAUsbDeviceSticksDoNot) {

@@ -115,15 +115,10 @@ TEST_F(LinuxFileServiceTest, WhatCountsAsAFile) {
     fs::create_symlink("file", folder() / "link-file");
     fs::create_symlink("dir", folder() / "link-dir");
     fs::create_symlink("nowhere", folder() / "dangling");
-    const struct {
-        const char *name;
-        bool exists;
-    } cases[] = {
-        {"file", true},      {"link-file", true}, {"dir", false},
-        {"link-dir", false}, {"dangling", false}, {"missing", false},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(m_files.fileExists(logicPath(c.name)), c.exists) << c.name;
+    for (const char *name : {"file", "link-file"})
+        EXPECT_TRUE(m_files.fileExists(logicPath(name))) << name;
+    for (const char *name : {"dir", "link-dir", "dangling", "missing"})
+        EXPECT_FALSE(m_files.fileExists(logicPath(name))) << name;
 }
 
 TEST_F(LinuxFileServiceTest, ReadsWholeFilesUpToTheLimit) {
@@ -145,20 +140,14 @@ TEST_F(LinuxFileServiceTest, ReadsWholeFilesUpToTheLimit) {
     EXPECT_FALSE(m_files.readFile(logicPath("limit.bin")));
 }
 
-TEST_F(LinuxFileServiceTest, ReplacesContentLeavingNothingElseBehind) {
-    const std::string big(100000, 'b');
-    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), "first"));
-    EXPECT_EQ(readBytes(folder() / "Set.ini"), "first");
-    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), big));
-    EXPECT_EQ(readBytes(folder() / "Set.ini"), big);
-    ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), ""));
-    EXPECT_EQ(readBytes(folder() / "Set.ini"), "");
+TEST_F(LinuxFileServiceTest, ReplacesContentKeepingLinksAndPermissions) {
+    for (const std::string &content : {std::string("first"), std::string(100000, 'b'), std::string()}) {
+        ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), content));
+        EXPECT_EQ(readBytes(folder() / "Set.ini"), content);
+    }
     ASSERT_TRUE(m_files.replaceFile("F:\\Set.ini", "on the stick"));
     EXPECT_EQ(readBytes(m_root / "media/op/PORT 2/Set.ini"), "on the stick");
-    EXPECT_EQ(namesIn(folder()), std::vector<std::string>{"Set.ini"});
-}
 
-TEST_F(LinuxFileServiceTest, ReplacingKeepsLinksAndPermissions) {
     fs::create_directories(folder() / "Shared");
     writeBytes(folder() / "Shared/Volnum.txt", "old");
     fs::create_symlink("Shared/Volnum.txt", folder() / "Volnum.txt");
@@ -166,12 +155,12 @@ TEST_F(LinuxFileServiceTest, ReplacingKeepsLinksAndPermissions) {
     EXPECT_TRUE(fs::is_symlink(folder() / "Volnum.txt"));
     EXPECT_EQ(readBytes(folder() / "Shared/Volnum.txt"), "new");
 
-    writeBytes(folder() / "Set.ini", "old");
-    fs::permissions(folder() / "Set.ini",
-                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const fs::perms perms = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(folder() / "Set.ini", perms);
     ASSERT_TRUE(m_files.replaceFile(logicPath("Set.ini"), "new"));
-    EXPECT_EQ(fs::status(folder() / "Set.ini").permissions(),
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(folder() / "Set.ini").permissions(), perms);
+    // No temporary file left behind anywhere.
+    EXPECT_EQ(namesIn(folder()), (std::vector<std::string>{"Set.ini", "Shared", "Volnum.txt"}));
     EXPECT_EQ(namesIn(folder() / "Shared"), std::vector<std::string>{"Volnum.txt"});
 }
 
