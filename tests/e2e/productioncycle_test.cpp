@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <functional>
+#include <tuple>
 
 namespace dravex {
 namespace {
@@ -78,6 +79,7 @@ protected:
     QString cell(const char *column, int row) {
         return textOf((std::string(column) + "_" + std::to_string(row)).c_str());
     }
+    QStringList column(const char *name) { return {cell(name, 0), cell(name, 1), cell(name, 2)}; }
     template <typename T> T *inDialog(QWidget *dialog, const char *name) {
         T *found = dialog->findChild<T *>(QString::fromUtf8(name));
         EXPECT_NE(found, nullptr) << name;
@@ -167,58 +169,31 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     // Three sticks come, one of them locked and one with a file on it; the table follows by itself.
     {
         SimBench tool = benchTool();
-        SimDrive h;
-        h.letter = 'H';
-        h.label = "UDISK";
-        h.totalBytes = 16ull << 30;
-        h.vendor = "Kingston";
-        h.product = "DataTraveler 3.0";
-        h.revision = "PMAP";
-        h.serial = "60A44C3FAE22BE11590A0068";
-        h.vendorId = "0951";
-        h.productId = "1666";
-        tool.plug(h);
-        SimDrive j = h;
-        j.letter = 'J';
-        j.label = "BACKUP";
-        j.totalBytes = 8ull << 30;
-        j.locked = true;
-        j.vendor = "SanDisk";
-        j.product = "Cruzer Blade";
-        j.serial = "4C530001230716115362";
-        j.vendorId = "0781";
-        j.productId = "5567";
-        tool.plug(j);
-        SimDrive k = h;
-        k.letter = 'K';
-        k.label = "NO NAME";
-        k.totalBytes = 512ull << 20;
-        k.vendor = "SMI";
-        k.product = "USB DISK";
-        k.serial = "AA00000000011111";
-        k.vendorId = "090C";
-        k.productId = "1000";
-        tool.plug(k);
+        for (const auto &[letter, label, size] :
+             {std::tuple<char, const char *, uint64_t>{'H', "UDISK", 16ull << 30},
+              {'J', "BACKUP", 8ull << 30},
+              {'K', "NO NAME", 512ull << 20}}) {
+            SimDrive drive;
+            drive.letter = letter;
+            drive.label = label;
+            drive.totalBytes = size;
+            drive.locked = letter == 'J';
+            tool.plug(drive);
+        }
         writeText(tool.folderOf('K') / "old.bin", std::string(4096, 'o'));
     }
     ASSERT_TRUE(waitFor([&] { return textOf("Label6") == u("3"); })) << "no refresh after plugging";
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有3个U盘。"));
-    const char *letters[] = {"H", "J", "K"};
-    const char *labels[] = {"卷标:UDISK", "卷标:BACKUP", "卷标:NO NAME"};
-    const char *capacities[] = {variant.capacityH, variant.capacityJ, variant.capacityK};
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(cell("Label1", row), u(letters[row])) << row;
-        EXPECT_EQ(cell("Label2", row), u(labels[row])) << row;
-        EXPECT_EQ(cell("Label3", row), u("FAT32")) << row;
-        EXPECT_EQ(cell("Label4", row), u(capacities[row])) << row;
-    }
+    EXPECT_EQ(column("Label1"), (QStringList{u("H"), u("J"), u("K")}));
+    EXPECT_EQ(column("Label2"), (QStringList{u("卷标:UDISK"), u("卷标:BACKUP"), u("卷标:NO NAME")}));
+    EXPECT_EQ(column("Label3"), (QStringList{u("FAT32"), u("FAT32"), u("FAT32")}));
+    EXPECT_EQ(column("Label4"),
+              (QStringList{u(variant.capacityH), u(variant.capacityJ), u(variant.capacityK)}));
     EXPECT_EQ(cell("Label5", 2), u("已用:4,096字节"));
 
     // F7 finds the locked stick; F2 formats up to it and stops there with the operator's message.
     press(Qt::Key_F7);
-    EXPECT_EQ(cell("Label11", 0), u("可读写"));
-    EXPECT_EQ(cell("Label11", 1), u("写保护"));
-    EXPECT_EQ(cell("Label11", 2), u("可读写"));
+    EXPECT_EQ(column("Label11"), (QStringList{u("可读写"), u("写保护"), u("可读写")}));
     QString messageText, messageTitle;
     QMessageBox::Icon messageIcon = QMessageBox::NoIcon;
     watcher.whenOpen([&](QWidget *box) {
@@ -246,8 +221,7 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     ASSERT_TRUE(benchTool().setLocked('J', false));
     ASSERT_TRUE(waitFor([&] { return machine.watcher().notifications() > notifications; }));
     press(Qt::Key_F7);
-    for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(cell("Label11", row), u("可读写")) << row;
+    EXPECT_EQ(column("Label11"), (QStringList{u("可读写"), u("可读写"), u("可读写")}));
     watcher.whenOpen();
     press(Qt::Key_F2);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化完成"));
@@ -257,13 +231,12 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
         });
     })) << "the formats did not finish";
     ASSERT_TRUE(waitFor([&] {
-        return cell("Label2", 0) == u("卷标:LOT 7") && cell("Label2", 1) == u("卷标:LOT 7") &&
-               cell("Label2", 2) == u("卷标:LOT 7") && cell("Label5", 2) == u("已用:0字节");
+        return column("Label2") == QStringList{u("卷标:LOT 7"), u("卷标:LOT 7"), u("卷标:LOT 7")} &&
+               cell("Label5", 2) == u("已用:0字节");
     })) << "the table did not follow the formats";
     ASSERT_EQ(watcher.seen.size(), 3u);
     EXPECT_EQ(watcher.seen.back(), nullptr) << "a message box came up";
-    for (int row = 0; row < 3; ++row)
-        EXPECT_EQ(cell("Label3", row), fileSystem) << row;
+    EXPECT_EQ(column("Label3"), (QStringList{fileSystem, fileSystem, fileSystem}));
 
     // F4 copies the customer folder onto every stick.
     press(Qt::Key_F4);
@@ -276,28 +249,23 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
 
     // The content check finds every stick like the customer folder.
     QTest::mouseClick(form.findChild<QCheckBox *>("Check1"), Qt::LeftButton);
-    for (int row = 0; row < 3; ++row) {
-        EXPECT_EQ(cell("Label7", row), u("文件:4;目录:2;大小:8,896字节")) << row;
-        EXPECT_EQ(cell("Label11", row), u("OK")) << row;
-    }
+    const QString same = u("文件:4;目录:2;大小:8,896字节");
+    EXPECT_EQ(column("Label7"), (QStringList{same, same, same}));
+    EXPECT_EQ(column("Label11"), (QStringList{u("OK"), u("OK"), u("OK")}));
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("K盘内有文件。"));
 
     // One file changed on J: F5 shows J as different.
     writeText(benchFolder / "sticks" / "J" / "docs" / "manual.txt", std::string(4095, 'm') + "!");
     writeText(benchFolder / "sticks" / "J" / "readme.txt", std::string(641, 'r'));
     press(Qt::Key_F5);
-    EXPECT_EQ(cell("Label11", 0), u("OK"));
-    EXPECT_EQ(cell("Label11", 1), u("NG"));
+    EXPECT_EQ(column("Label11"), (QStringList{u("OK"), u("NG"), u("OK")}));
     EXPECT_EQ(cell("Label7", 1), u("文件:4;目录:2;大小:8,897字节"));
-    EXPECT_EQ(cell("Label11", 2), u("OK"));
 
     // A click on J's row number ejects J; the table closes up.
     QTest::mouseClick(form.findChild<QLabel *>("Label8_1"), Qt::LeftButton);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("卸载J盘，请单击..."));
     ASSERT_TRUE(waitFor([&] { return textOf("Label6") == u("2"); })) << "J did not leave the table";
-    EXPECT_EQ(cell("Label1", 0), u("H"));
-    EXPECT_EQ(cell("Label1", 1), u("K"));
-    EXPECT_EQ(cell("Label1", 2), u(""));
+    EXPECT_EQ(column("Label1"), (QStringList{u("H"), u("K"), u("")}));
     EXPECT_EQ(cell("Label11", 1), u("OK"));
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有2个U盘。"));
     EXPECT_FALSE(std::filesystem::exists(benchFolder / "sticks" / "J.stick"));
