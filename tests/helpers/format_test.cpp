@@ -10,6 +10,8 @@ namespace dravex {
 namespace {
 
 constexpr uint64_t kMiB = 1u << 20;
+// Twelve bytes in code page 936: one more than a FAT label holds.
+const char *const kSixChinese = "数据数据数据";
 
 TEST(ParseFormatCommand, CommandLinesTheToolBuilds) {
     const struct {
@@ -39,74 +41,45 @@ TEST(ParseFormatCommand, CommandLinesTheToolBuilds) {
 }
 
 TEST(ParseFormatCommand, BadCommandLinesSayWhatIsWrong) {
-    const struct {
-        const char *text;
-        const char *problem;
-    } cases[] = {
-        {"", formattexts::kBadLetter},
-        {"H", formattexts::kBadLetter},
-        {"HH:/FS:FAT/y", formattexts::kBadLetter},
-        {"1:/FS:FAT/y", formattexts::kBadLetter},
-        {":/FS:FAT/y", formattexts::kBadLetter},
-        {"H:/FS:FAT", formattexts::kMissingYes},
-        {"H:/FS:FAT/q", formattexts::kMissingYes},
-        {"H:/FS:FAT/y/q", formattexts::kMissingYes},
-        {"H:/y", formattexts::kMissingFileSystem},
-        {"H: /FS:FAT/y", formattexts::kMissingFileSystem},
-        {"H:/V:DATA/FS:FAT/y", formattexts::kMissingFileSystem},
-        {"H:/FS:HPFS/y", formattexts::kUnknownFileSystem},
-        {"H:/FS:/y", formattexts::kUnknownFileSystem},
-        {"H:/FS:FAT32 /y", formattexts::kUnknownFileSystem},
-        {"H:/FS:NTFS/q/y", formattexts::kNtfsUnsupported},
-        {"H:/FS:FAT/X:1/y", formattexts::kBadSwitch},
-        {"H:/FS:FAT/y/y", formattexts::kBadSwitch},
-        {"H:/FS:FAT/V:A/B/y", formattexts::kLabelSlash},
+    const std::pair<const char *, std::vector<const char *>> cases[] = {
+        {formattexts::kBadLetter, {"", "H", "HH:/FS:FAT/y", "1:/FS:FAT/y", ":/FS:FAT/y"}},
+        {formattexts::kMissingYes, {"H:/FS:FAT", "H:/FS:FAT/q", "H:/FS:FAT/y/q"}},
+        {formattexts::kMissingFileSystem, {"H:/y", "H: /FS:FAT/y", "H:/V:DATA/FS:FAT/y"}},
+        {formattexts::kUnknownFileSystem, {"H:/FS:HPFS/y", "H:/FS:/y", "H:/FS:FAT32 /y"}},
+        {formattexts::kNtfsUnsupported, {"H:/FS:NTFS/q/y"}},
+        {formattexts::kBadSwitch, {"H:/FS:FAT/X:1/y", "H:/FS:FAT/y/y"}},
         // "/q" inside a label is no switch when more follows it, and so no label either.
-        {"H:/FS:FAT/V:A/QB/y", formattexts::kLabelSlash},
+        {formattexts::kLabelSlash, {"H:/FS:FAT/V:A/B/y", "H:/FS:FAT/V:A/QB/y"}},
     };
-    for (const auto &c : cases) {
-        const ParsedFormatCommand parsed = parseFormatCommand(c.text);
-        EXPECT_FALSE(parsed.command) << c.text;
-        EXPECT_EQ(parsed.problem.rfind(c.problem, 0), 0u) << c.text << " -> " << parsed.problem;
+    for (const auto &[problem, texts] : cases) {
+        for (const char *text : texts) {
+            const ParsedFormatCommand parsed = parseFormatCommand(text);
+            EXPECT_FALSE(parsed.command) << text;
+            EXPECT_EQ(parsed.problem.rfind(problem, 0), 0u) << text << " -> " << parsed.problem;
+        }
     }
 }
 
 TEST(FormatLabel, WhatEachFileSystemHolds) {
+    // FAT counts code page 936 bytes, two for each Chinese character, eleven in all; exFAT counts characters.
     const struct {
         FormatFileSystem fileSystem;
-        const char *label;
-        bool fits;
+        std::vector<const char *> fitting;
+        std::vector<const char *> refused;
     } cases[] = {
-        {FormatFileSystem::Fat32, "", true},
-        {FormatFileSystem::Fat32, "ELEVEN CHAR", true},
-        {FormatFileSystem::Fat32, "TWELVE CHARS", false},
-        {FormatFileSystem::Fat, "A*B", false},
-        {FormatFileSystem::Fat, "A.B", false},
-        {FormatFileSystem::Fat, "A\tB", false},
-        {FormatFileSystem::Fat, "my-disk_1", true},
-        // Code page 936: two bytes for each Chinese character, eleven in all.
-        {FormatFileSystem::Fat, "\xe4\xb8\xad", true},
+        {FormatFileSystem::Fat32, {"", "ELEVEN CHAR"}, {"TWELVE CHARS", "中文标签abcd"}},
         {FormatFileSystem::Fat,
-         "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
-         "abc",
-         true},
-        {FormatFileSystem::Fat32,
-         "\xe4\xb8\xad\xe6\x96\x87\xe6\xa0\x87\xe7\xad\xbe"
-         "abcd",
-         false},
-        {FormatFileSystem::Fat, "\xf0\x9f\x98\x80", false},
-        {FormatFileSystem::Fat, "\xff", false},
-        {FormatFileSystem::Exfat, "\xe4\xb8\xad\xe6\x96\x87 ABCDEFGH", true},
-        {FormatFileSystem::Exfat, "\xe4\xb8\xad\xe6\x96\x87 ABCDEFGHI", false},
-        {FormatFileSystem::Exfat, "A\x01", false},
-        {FormatFileSystem::Exfat, "\xff", false},
+         {"my-disk_1", "中", "中文标签abc"},
+         {"A*B", "A.B", "A\tB", "\xf0\x9f\x98\x80", "\xff"}},
+        {FormatFileSystem::Exfat, {"中文 ABCDEFGH"}, {"中文 ABCDEFGHI", "A\x01", "\xff"}},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(labelProblem(c.fileSystem, c.label).empty(), c.fits) << c.label;
-    EXPECT_EQ(labelProblem(FormatFileSystem::Fat,
-                           "\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae")
-                  .rfind(formattexts::kFatLabelTooLong, 0),
-              0u);
+    for (const auto &c : cases) {
+        for (const char *label : c.fitting)
+            EXPECT_EQ(labelProblem(c.fileSystem, label), "") << label;
+        for (const char *label : c.refused)
+            EXPECT_NE(labelProblem(c.fileSystem, label), "") << label;
+    }
+    EXPECT_EQ(labelProblem(FormatFileSystem::Fat, kSixChinese).rfind(formattexts::kFatLabelTooLong, 0), 0u);
     EXPECT_EQ(labelProblem(FormatFileSystem::Fat, "A?").rfind(formattexts::kFatLabelCharacters, 0), 0u);
 }
 
@@ -132,7 +105,7 @@ TEST(FormatMkfs, ArgumentsPerFileSystemAndSize) {
     fat32.label = "My Disk";
     EXPECT_EQ(mkfsArguments(fat32, "/dev/sdb1", 8000 * kMiB, false),
               (Arguments{"mkfs.vfat", "-F", "32", "-n", "MY DISK", "/dev/sdb1"}));
-    fat32.label = "\xe6\x95\xb0\xe6\x8d\xae";
+    fat32.label = "数据";
     EXPECT_EQ(mkfsArguments(fat32, "/dev/sdb1", 8000 * kMiB, false),
               (Arguments{"mkfs.vfat", "-F", "32", "/dev/sdb1"}));
 }
@@ -169,103 +142,81 @@ bool isCleanFat(const std::string &image) {
     return result.exitCode == 0;
 }
 
-using FormatRun = HelperFixture;
+// Runs format in-process on the image of sdb1 (F:), whose contents a test sets first.
+class FormatRun : public HelperFixture {
+protected:
+    void SetUp() override {
+        HelperFixture::SetUp();
+        m_image = m_tree + "/dev/sdb1";
+    }
+    std::string m_image;
+    int format(const std::string &command) {
+        HelperContext helper = context();
+        return runFormat(command, helper);
+    }
+};
 
-TEST_F(FormatRun, QuickFat32WithLabel) {
-    const std::string image = m_tree + "/dev/sdb1";
-    ASSERT_EQ(dravex::runProgram({"truncate", "-s", "40M", image}), 0);
+TEST_F(FormatRun, QuickFat32WithLabelLeavesTheDataArea) {
+    writeMarkerImage(m_image, 40 * kMiB);
     m_actions.mountPoints["sdb1"] = "/media/op/DATA";
-    HelperContext helper = context();
-    EXPECT_EQ(runFormat("F:/FS:FAT32/V:DATA/q/y", helper), kExitDone) << m_err.str();
-    EXPECT_EQ(labelOf(image), "DATA");
-    EXPECT_TRUE(isCleanFat(image));
+    EXPECT_EQ(format("F:/FS:FAT32/V:DATA/q/y"), kExitDone) << m_err.str();
+    EXPECT_EQ(labelOf(m_image), "DATA");
+    EXPECT_TRUE(isCleanFat(m_image));
+    EXPECT_TRUE(hasMarker(m_image));
     EXPECT_EQ(m_actions.calls, (std::vector<std::string>{"unmount sdb1", "mount sdb1"}));
     EXPECT_NE(m_out.str().find("/media/op/DATA"), std::string::npos);
     EXPECT_EQ(m_out.str().find("%"), std::string::npos);
 }
 
 TEST_F(FormatRun, FullFormatZerosTheWholeVolumeFirst) {
-    const std::string image = m_tree + "/dev/sdb1";
-    writeMarkerImage(image, 16 * kMiB);
-    HelperContext helper = context();
-    EXPECT_EQ(runFormat("f:/fs:fat/v:full/y", helper), kExitDone) << m_err.str();
-    EXPECT_FALSE(hasMarker(image));
-    EXPECT_EQ(fileBytes(image).size(), 16 * kMiB);
-    EXPECT_EQ(labelOf(image), "FULL");
-    EXPECT_TRUE(isCleanFat(image));
+    writeMarkerImage(m_image, 16 * kMiB);
+    EXPECT_EQ(format("f:/fs:fat/v:full/y"), kExitDone) << m_err.str();
+    EXPECT_FALSE(hasMarker(m_image));
+    EXPECT_EQ(fileBytes(m_image).size(), 16 * kMiB);
+    EXPECT_EQ(labelOf(m_image), "FULL");
+    EXPECT_TRUE(isCleanFat(m_image));
     EXPECT_NE(m_out.str().find("100%"), std::string::npos);
 }
 
 TEST_F(FormatRun, ChineseLabelInCodePage936) {
-    const std::string image = m_tree + "/dev/sdb1";
     for (const char *fileSystem : {"FAT", "FAT32"}) {
         SCOPED_TRACE(fileSystem);
-        ASSERT_EQ(dravex::runProgram({"truncate", "-s", "40M", image}), 0);
-        HelperContext helper = context();
-        // 数据u: the ASCII letter upper-cased, the rest in GBK.
-        EXPECT_EQ(runFormat(std::string("F:/FS:") + fileSystem +
-                                "/V:\xe6\x95\xb0\xe6\x8d\xae"
-                                "u/q/y",
-                            helper),
-                  kExitDone)
-            << m_err.str();
+        ASSERT_EQ(dravex::runProgram({"truncate", "-s", "40M", m_image}), 0);
+        // The ASCII letter upper-cased, the rest in GBK.
+        EXPECT_EQ(format(std::string("F:/FS:") + fileSystem + "/V:数据u/q/y"), kExitDone) << m_err.str();
         for (const char *field : {"LABEL", "LABEL_FATBOOT"})
-            EXPECT_EQ(rawLabelOf(image, field), "\xca\xfd\xbe\xddU") << field;
+            EXPECT_EQ(rawLabelOf(m_image, field), "\xca\xfd\xbe\xddU") << field;
         // fsck.fat 4.2 calls every label beyond ASCII invalid: check the rest with an ASCII one.
-        ASSERT_EQ(dravex::runProgram({"fatlabel", image, "X"}), 0);
-        EXPECT_TRUE(isCleanFat(image));
+        ASSERT_EQ(dravex::runProgram({"fatlabel", m_image, "X"}), 0);
+        EXPECT_TRUE(isCleanFat(m_image));
     }
 }
 
-TEST_F(FormatRun, QuickFormatLeavesTheDataArea) {
-    const std::string image = m_tree + "/dev/sdb1";
-    writeMarkerImage(image, 8 * kMiB);
-    HelperContext helper = context();
-    EXPECT_EQ(runFormat("F:/FS:FAT/q/y", helper), kExitDone) << m_err.str();
-    EXPECT_TRUE(hasMarker(image));
-    EXPECT_TRUE(isCleanFat(image));
-}
-
-TEST_F(FormatRun, NothingTouchedWhenAStepBeforeMkfsFails) {
-    const std::string image = m_tree + "/dev/sdb1";
-    writeMarkerImage(image, 8 * kMiB);
-    const std::string before = fileBytes(image);
-    {
-        // A label FAT cannot hold is refused before anything is unmounted.
-        HelperContext helper = context();
-        EXPECT_EQ(runFormat("F:/FS:FAT32/V:TWELVE CHARS/y", helper), kExitBadCommandLine);
-        // Six Chinese characters are twelve bytes.
-        EXPECT_EQ(
-            runFormat(
-                "F:/FS:FAT/V:\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae\xe6\x95\xb0\xe6\x8d\xae/q/y",
-                helper),
-            kExitBadCommandLine);
-        EXPECT_TRUE(m_actions.calls.empty());
-    }
-    {
-        m_actions.failing.insert("unmount");
-        HelperContext helper = context();
-        EXPECT_EQ(runFormat("F:/FS:FAT32/y", helper), kExitFailed);
-        EXPECT_EQ(m_actions.calls, std::vector<std::string>{"unmount sdb1"});
-    }
-    EXPECT_EQ(fileBytes(image), before);
+TEST_F(FormatRun, FailuresBeforeAndInMkfsMountNothing) {
+    writeMarkerImage(m_image, 8 * kMiB);
+    const std::string before = fileBytes(m_image);
+    // A label FAT cannot hold is refused before anything is unmounted.
+    EXPECT_EQ(format("F:/FS:FAT32/V:TWELVE CHARS/y"), kExitBadCommandLine);
+    EXPECT_EQ(format(std::string("F:/FS:FAT/V:") + kSixChinese + "/q/y"), kExitBadCommandLine);
+    EXPECT_TRUE(m_actions.calls.empty());
+    m_actions.failing.insert("unmount");
+    EXPECT_EQ(format("F:/FS:FAT32/y"), kExitFailed);
+    EXPECT_EQ(m_actions.calls, std::vector<std::string>{"unmount sdb1"});
+    EXPECT_EQ(fileBytes(m_image), before);
     EXPECT_NE(m_err.str().find("sdb1"), std::string::npos);
-}
-
-TEST_F(FormatRun, FailedMkfsIsAFailureAndMountsNothing) {
     // Far too small for any FAT.
-    writeFileBytes(m_tree + "/dev/sdb1", std::string(16 * 1024, 'x'));
-    HelperContext helper = context();
-    EXPECT_EQ(runFormat("F:/FS:FAT32/q/y", helper), kExitFailed);
+    writeFileBytes(m_image, std::string(16 * 1024, 'x'));
+    m_actions.failing.clear();
+    m_actions.calls.clear();
+    EXPECT_EQ(format("F:/FS:FAT32/q/y"), kExitFailed);
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"unmount sdb1"});
     EXPECT_NE(m_err.str().find("mkfs.vfat"), std::string::npos);
 }
 
 TEST_F(FormatRun, NotMountedNeedsNoUnmount) {
-    ASSERT_EQ(dravex::runProgram({"truncate", "-s", "8M", m_tree + "/dev/sdb1"}), 0);
+    ASSERT_EQ(dravex::runProgram({"truncate", "-s", "8M", m_image}), 0);
     writeFileBytes(m_tree + "/proc/self/mountinfo", "");
-    HelperContext helper = context();
-    EXPECT_EQ(runFormat("F:/FS:FAT/q/y", helper), kExitDone) << m_err.str();
+    EXPECT_EQ(format("F:/FS:FAT/q/y"), kExitDone) << m_err.str();
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"mount sdb1"});
 }
 
@@ -294,32 +245,21 @@ TEST_F(FormatProgram, OnlyThePlainSticksAreEverWritten) {
     EXPECT_EQ(labelOf(m_tree + "/dev/sdb1"), "X");
 }
 
-TEST_F(FormatProgram, BadCommandLinesLeaveTheStick) {
-    writeMarkerImage(m_tree + "/dev/sdb1", 4 * kMiB);
-    const std::string before = fileBytes(m_tree + "/dev/sdb1");
-    const std::vector<std::vector<std::string>> commandLines = {
-        {},
-        {"F:/FS:FAT"},
-        {"F:/FS:FAT32/q"},
-        {"F:/FS:HPFS/y"},
-        {"F:/FS:NTFS/y"},
-        {"F:", "/FS:FAT/y"},
-        {"F:/FS:FAT/V:A/B/y"},
-    };
-    for (const auto &arguments : commandLines) {
+TEST_F(FormatProgram, BadCommandLinesLeaveTheStickALabelWithBlanksArrivesWhole) {
+    const std::string image = m_tree + "/dev/sdb1";
+    writeMarkerImage(image, 8 * kMiB);
+    const std::string before = fileBytes(image);
+    for (const std::vector<std::string> &arguments : std::vector<std::vector<std::string>>{
+             {}, {"F:/FS:FAT32/q"}, {"F:/FS:NTFS/y"}, {"F:", "/FS:FAT/y"}, {"F:/FS:FAT/V:A/B/y"}}) {
         const ProcessResult result = runProgram(DRAVEX_FORMAT_PROGRAM, arguments);
         EXPECT_EQ(result.exitCode, kExitBadCommandLine) << result.err;
         EXPECT_NE(result.err.find("错误："), std::string::npos);
     }
-    EXPECT_EQ(fileBytes(m_tree + "/dev/sdb1"), before);
-}
-
-TEST_F(FormatProgram, LabelWithBlanksArrivesWhole) {
-    ASSERT_EQ(dravex::runProgram({"truncate", "-s", "8M", m_tree + "/dev/sdb1"}), 0);
+    EXPECT_EQ(fileBytes(image), before);
     // The tool's command line "format.com F:/FS:FAT/V:MY DISK/q/y" reaches us as two arguments.
     const ProcessResult result = runProgram(DRAVEX_FORMAT_PROGRAM, {"F:/FS:FAT/V:MY", "DISK/q/y"});
     EXPECT_EQ(result.exitCode, kExitDone) << result.err;
-    EXPECT_EQ(labelOf(m_tree + "/dev/sdb1"), "MY DISK");
+    EXPECT_EQ(labelOf(image), "MY DISK");
 }
 
 } // namespace
