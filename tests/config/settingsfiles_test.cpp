@@ -107,7 +107,7 @@ TEST_F(SettingsFilesTest, InvalidBytesLoadAsReplacementCharactersAndStayOnDisk) 
     EXPECT_EQ(stored("Volnum.txt"), "AB\xFF\r\n");
 }
 
-TEST_F(SettingsFilesTest, SaveWritesExactBytesInCodePage936) {
+TEST_F(SettingsFilesTest, SaveWritesExactBytesInCodePage936AndAChineseLabelRoundTrips) {
     dialog.setLabel("DATA");
     dialog.setFolder("D:\\客户文件");
     settings->SaveSettings();
@@ -124,9 +124,8 @@ TEST_F(SettingsFilesTest, SaveWritesExactBytesInCodePage936) {
     EXPECT_EQ(stored("Volnum.txt"), "\r\n");
     EXPECT_EQ(window.panel(2), "");
     EXPECT_FALSE(window.copyEnabled);
-}
 
-TEST_F(SettingsFilesTest, ChineseLabelOfElevenCharactersRoundTrips) {
+    // Eleven Chinese characters: 22 bytes in GBK, and back.
     const std::string label = "数据盘一二三四五六七八";
     dialog.setLabel(label);
     settings->SaveSettings();
