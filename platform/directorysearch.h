@@ -30,6 +30,9 @@ public:
     // Links are followed: a link to a file has its target's size, a link to a folder is a folder. An
     // entry whose attributes cannot be read is a file of size 0. Nothing when the folder cannot be listed.
     virtual std::optional<FolderListing> listFolder(const std::string &folderPath) = 0;
+    // The folder a bare drive designator ("H:") stands for: the tool's working folder when it lies on
+    // that drive ("H:\TOOLS"), else the drive's root ("H:\").
+    virtual std::string driveCurrentFolder(const std::string &letter) = 0;
 };
 
 } // namespace dravex

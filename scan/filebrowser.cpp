@@ -14,9 +14,10 @@ constexpr const char *kCannotStart = "无法打开";
 
 // Case-insensitive order, as the window system's lists sort names.
 bool listOrder(const std::string &left, const std::string &right) {
-    return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) < std::tolower(static_cast<unsigned char>(b));
-    });
+    return std::lexicographical_compare(
+        left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) < std::tolower(static_cast<unsigned char>(b));
+        });
 }
 
 std::string withSeparator(const std::string &folder) {
@@ -25,10 +26,11 @@ std::string withSeparator(const std::string &folder) {
 
 } // namespace
 
-FileBrowser::FileBrowser(DirectorySearch &search, Launcher &launcher) : m_search(search), m_launcher(launcher) {}
+FileBrowser::FileBrowser(DirectorySearch &search, Launcher &launcher)
+    : m_search(search), m_launcher(launcher) {}
 
 void FileBrowser::openDrive(const std::string &letter) {
-    openFolder(letter + ":\\");
+    openFolder(m_search.driveCurrentFolder(letter));
 }
 
 void FileBrowser::openFolder(const std::string &path) {

@@ -22,7 +22,7 @@ class FileBrowser {
 public:
     FileBrowser(DirectorySearch &search, Launcher &launcher);
 
-    // Opens the drive's current folder, its root: "H" opens "H:\".
+    // Opens the drive's current folder: "H" opens "H:\", or the tool's working folder when that lies on H.
     void openDrive(const std::string &letter);
     // Opens a folder of the folder list.
     void openFolder(const std::string &path);
@@ -35,7 +35,8 @@ public:
     // "目录下有" n "个文件", or what went wrong when the folder could not be read or a file not started.
     const std::string &statusText() const { return m_statusText; }
 
-    // The command that starts a file of the current folder: "H:\" + name in the root, "H:\tools\" + name below.
+    // The command that starts a file of the current folder: "H:\" + name in the root, "H:\tools\" + name
+    // below.
     std::string commandFor(const std::string &name) const;
 
 private:

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace dravex {
@@ -60,6 +61,28 @@ std::optional<FolderListing> LinuxDirectorySearch::listFolder(const std::string 
     if (!complete)
         return std::nullopt;
     return listing;
+}
+
+std::string LinuxDirectorySearch::driveCurrentFolder(const std::string &letter) {
+    const std::string root = letter + ":\\";
+    const auto mounted = m_volumes.nativePath(root);
+    std::error_code error;
+    const std::filesystem::path working = std::filesystem::current_path(error);
+    if (!mounted || error)
+        return root;
+    const std::filesystem::path base = std::filesystem::canonical(*mounted, error);
+    if (error)
+        return root;
+    // Outside the drive, or below a folder whose name holds "\", which a drive path cannot name.
+    std::string folder = root;
+    for (const std::filesystem::path &name : working.lexically_relative(base)) {
+        const std::string text = name.string();
+        if (text == ".." || text.find('\\') != std::string::npos)
+            return root;
+        if (text != ".")
+            folder += (folder.back() == '\\' ? "" : "\\") + text;
+    }
+    return folder;
 }
 
 } // namespace dravex

@@ -12,6 +12,7 @@ public:
     explicit LinuxDirectorySearch(LinuxVolumeServices &volumes);
 
     std::optional<FolderListing> listFolder(const std::string &folderPath) override;
+    std::string driveCurrentFolder(const std::string &letter) override;
 
 private:
     LinuxVolumeServices &m_volumes;

@@ -339,6 +339,24 @@ std::optional<FolderListing> SimBench::listFolder(const std::string &folderPath)
     return listing;
 }
 
+std::string SimBench::driveCurrentFolder(const std::string &letter) {
+    const std::string root = letter + ":\\";
+    std::error_code error;
+    const auto folder = realPath(root);
+    const std::filesystem::path working = std::filesystem::current_path(error);
+    const std::filesystem::path base = folder && !error ? std::filesystem::canonical(*folder, error) : "";
+    if (base.empty() || error)
+        return root;
+    std::string path = root;
+    for (const std::filesystem::path &name : working.lexically_relative(base)) {
+        if (name == "..")
+            return root;
+        if (name != ".")
+            path += (path.back() == '\\' ? "" : "\\") + name.string();
+    }
+    return path;
+}
+
 bool SimBench::fileExists(const std::string &path) {
     const auto real = realPath(path);
     std::error_code error;

@@ -114,6 +114,8 @@ public:
     std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
     void setListener(std::function<void()> listener) override;
     std::optional<FolderListing> listFolder(const std::string &folderPath) override;
+    // The working folder counts as on a drive when it lies in the drive's folder.
+    std::string driveCurrentFolder(const std::string &letter) override;
     bool fileExists(const std::string &path) override;
     bool createEmptyFile(const std::string &path) override;
     bool deleteFile(const std::string &path) override;

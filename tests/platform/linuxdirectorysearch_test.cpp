@@ -2,6 +2,7 @@
 
 #include "fixtures.h"
 #include "scan/dirstats.h"
+#include "support/workingfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,9 @@ public:
             removed = fs::remove_all(m_victim) > 0;
         return m_search.listFolder(folderPath);
     }
+    std::string driveCurrentFolder(const std::string &letter) override {
+        return m_search.driveCurrentFolder(letter);
+    }
 
     bool removed = false;
 
@@ -145,6 +149,18 @@ TEST_F(LinuxDirectorySearchTest, Roots) {
     };
     for (const auto &[root, expected] : cases)
         EXPECT_EQ(summary(root), expected) << root;
+}
+
+TEST_F(LinuxDirectorySearchTest, DriveOpensAtTheWorkingFolderWhenItLiesOnTheDrive) {
+    const auto stick = m_volumes.nativePath("G:\\");
+    ASSERT_TRUE(stick);
+    const std::pair<fs::path, const char *> cases[] = {
+        {*stick, "G:\\"}, {*stick + "/sub", "G:\\sub"}, {m_folder.path(), "G:\\"}};
+    for (const auto &[working, expected] : cases) {
+        WorkingFolder inside(working);
+        EXPECT_EQ(m_search.driveCurrentFolder("G"), expected) << working;
+        EXPECT_EQ(m_search.driveCurrentFolder("H"), "H:\\") << working;
+    }
 }
 
 using Entry = std::tuple<std::string, uint64_t, bool>;

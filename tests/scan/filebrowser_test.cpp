@@ -1,5 +1,6 @@
 #include "platform/sim/simbench.h"
 #include "scan/filebrowser.h"
+#include "support/workingfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,20 @@ TEST_F(FileBrowserTest, OpeningSubfoldersAndParents) {
     browser.openFolder(browser.folders().at(0).path);
     EXPECT_EQ(browser.folderPath(), "H:\\");
     EXPECT_EQ(browser.statusText(), "目录下有1个文件");
+}
+
+TEST_F(FileBrowserTest, DriveOpensAtTheToolsWorkingFolderWhenItLiesOnTheStick) {
+    file(root / "tools" / "deep" / "d.exe");
+    {
+        WorkingFolder inside(root / "tools" / "deep");
+        browser.openDrive("H");
+        EXPECT_EQ(folderNames(), (Names{"0 H:\\", "1 tools", "2*deep"}));
+        EXPECT_EQ(browser.commandFor("d.exe"), "H:\\tools\\deep\\d.exe");
+        EXPECT_EQ(browser.statusText(), "目录下有1个文件");
+    }
+    WorkingFolder elsewhere(root.parent_path());
+    browser.openDrive("H");
+    EXPECT_EQ(browser.folderPath(), "H:\\");
 }
 
 TEST_F(FileBrowserTest, CommandTextsAreUnquotedFullPaths) {
