@@ -341,11 +341,13 @@ std::optional<FolderListing> SimBench::listFolder(const std::string &folderPath)
 
 std::string SimBench::driveCurrentFolder(const std::string &letter) {
     const std::string root = letter + ":\\";
-    std::error_code error;
     const auto folder = realPath(root);
+    std::error_code error;
     const std::filesystem::path working = std::filesystem::current_path(error);
-    const std::filesystem::path base = folder && !error ? std::filesystem::canonical(*folder, error) : "";
-    if (base.empty() || error)
+    if (!folder || error)
+        return root;
+    const std::filesystem::path base = std::filesystem::canonical(*folder, error);
+    if (error)
         return root;
     std::string path = root;
     for (const std::filesystem::path &name : working.lexically_relative(base)) {
