@@ -1,10 +1,13 @@
 #include "platform/linux/udisks2mounter.h"
 
 #include <QDBusConnection>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QVariantMap>
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace dravex {
 
@@ -12,6 +15,10 @@ namespace {
 
 // Long enough for a slow stick to mount, short enough that a hung service does not freeze the scan.
 constexpr int kMountTimeoutMs = 5000;
+// The scan hears of a new stick from udev at the same moment as UDisks2 does, and often asks before the
+// service has published the stick's object: it is given this long to catch up.
+constexpr auto kCatchUpTime = std::chrono::seconds(3);
+constexpr auto kCatchUpStep = std::chrono::milliseconds(50);
 
 bool isAsciiAlphanumeric(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -44,7 +51,15 @@ std::optional<std::string> UDisks2Mounter::mount(const std::string &volumeKernel
         QString::fromStdString(udisks2BlockObjectPath(volumeKernelName)),
         QStringLiteral("org.freedesktop.UDisks2.Filesystem"), QStringLiteral("Mount"));
     call << QVariantMap{};
-    const QDBusMessage reply = bus.call(call, QDBus::Block, kMountTimeoutMs);
+    const auto deadline = std::chrono::steady_clock::now() + kCatchUpTime;
+    QDBusMessage reply = bus.call(call, QDBus::Block, kMountTimeoutMs);
+    while (reply.type() == QDBusMessage::ErrorMessage && std::chrono::steady_clock::now() < deadline) {
+        const QDBusError::ErrorType error = QDBusError(reply).type();
+        if (error != QDBusError::UnknownObject && error != QDBusError::UnknownInterface)
+            break;
+        std::this_thread::sleep_for(kCatchUpStep);
+        reply = bus.call(call, QDBus::Block, kMountTimeoutMs);
+    }
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     const QString mountPath = reply.arguments().constFirst().toString();

@@ -1,29 +1,63 @@
 #!/usr/bin/env bash
-# Copies what the drive mapping reads from this machine into a new fixture case, so that a field
-# report becomes a test: the /sys/block entries (links resolved, the same links recreated), their
-# partitions, /proc/self/mountinfo, the udev records of block devices, and empty folders for the mount
-# points of those devices (statvfs then measures the fixture, not the stick).
+# Copies what the Linux layer reads from this machine into a new fixture case, so that a field report
+# becomes a test: the /sys/block entries (links resolved, the same links recreated), their partitions,
+# SCSI attributes and holders, the USB devices and interfaces above them, /proc/self/mountinfo,
+# /proc/swaps, the host name, the udev records of block devices, and empty folders for the mount points
+# of those devices (statvfs then measures the fixture, not the stick).
 #
-#   tests/data/sysroots/capture-sysroot.sh <case-name>
+#   tests/data/sysroots/capture-sysroot.sh <case-name> [<folder to put it in>]
 #
-# Only reads; run it as a normal user while the sticks of the report are plugged in.
+# Only reads; run it as a normal user while the sticks of the report are plugged in. The rig captures
+# its cases in its guest with tests/rig/capture-fixtures.sh.
 set -euo pipefail
 
-if [[ $# -ne 1 || -z "$1" || "$1" == */* ]]; then
-    echo "usage: $0 <case-name>" >&2
+if [[ $# -lt 1 || $# -gt 2 || -z "$1" || "$1" == */* ]]; then
+    echo "usage: $0 <case-name> [<folder to put it in>]" >&2
     exit 2
 fi
-case_dir="$(cd "$(dirname "$0")" && pwd)/$1"
+case_dir="$(cd "${2:-$(dirname "$0")}" && pwd)/$1"
 if [[ -e "$case_dir" ]]; then
     echo "$case_dir exists already" >&2
     exit 1
 fi
 
+copy_files() { # <sysfs folder> <target folder> <attribute>...
+    local from="$1" to="$2"
+    shift 2
+    mkdir -p "$to"
+    for attribute in "$@"; do
+        if [[ -f "$from/$attribute" && -r "$from/$attribute" ]]; then
+            mkdir -p "$(dirname "$to/$attribute")"
+            cat "$from/$attribute" >"$to/$attribute" 2>/dev/null || true
+        fi
+    done
+}
+
 copy_attributes() { # <sysfs folder> <target folder>
-    mkdir -p "$2"
-    for attribute in removable size dev ro partition start; do
-        if [[ -r "$1/$attribute" ]]; then
-            cat "$1/$attribute" >"$2/$attribute" 2>/dev/null || true
+    copy_files "$1" "$2" removable size dev ro partition start dm/name
+    if [[ -d "$1/holders" ]]; then
+        mkdir -p "$2/holders"
+        for holder in "$1"/holders/*; do
+            [[ -e "$holder" ]] && mkdir -p "$2/holders/$(basename "$holder")"
+        done
+    fi
+}
+
+# The SCSI device of a disk ("device" links to it) and the USB device and interface above it.
+copy_parents() { # <resolved sysfs folder of a disk>
+    local device
+    device="$(readlink -f "$1/device" 2>/dev/null)" || return 0
+    [[ -d "$device" ]] || return 0
+    copy_files "$device" "$case_dir/${device#/}" type vendor model rev
+    ln -sfn "$(realpath --relative-to="$1" "$device")" "$case_dir/${1#/}/device"
+    local folder="$device"
+    while [[ "$folder" != /sys/devices && "$folder" != / ]]; do
+        folder="$(dirname "$folder")"
+        if [[ -r "$folder/idVendor" || -r "$folder/bInterfaceClass" ]]; then
+            copy_files "$folder" "$case_dir/${folder#/}" idVendor idProduct bcdDevice serial manufacturer \
+                product busnum devnum bInterfaceClass bInterfaceSubClass bInterfaceProtocol
+            mkdir -p "$case_dir/sys/bus/usb/devices"
+            ln -sfn "../../../${folder#/sys/}" "$case_dir/sys/bus/usb/devices/$(basename "$folder")"
         fi
     done
 }
@@ -47,6 +81,7 @@ for entry in /sys/block/*; do
     ln -s "../${resolved#/sys/}" "$case_dir/sys/block/$disk"
     link_device "$resolved" "$disk"
     [[ -r "$resolved/dev" ]] && devices+=("$(cat "$resolved/dev")")
+    copy_parents "$resolved"
     for part in "$resolved/$disk"*; do
         [[ -e "$part/partition" ]] || continue
         copy_attributes "$part" "$case_dir/${part#/}"
@@ -56,6 +91,9 @@ for entry in /sys/block/*; do
 done
 
 cp /proc/self/mountinfo "$case_dir/proc/self/mountinfo"
+cp /proc/swaps "$case_dir/proc/swaps"
+mkdir -p "$case_dir/proc/sys/kernel"
+cp /proc/sys/kernel/hostname "$case_dir/proc/sys/kernel/hostname"
 for device in "${devices[@]}"; do
     if [[ -r "/run/udev/data/b$device" ]]; then
         cp "/run/udev/data/b$device" "$case_dir/run/udev/data/"

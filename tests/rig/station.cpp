@@ -1,0 +1,125 @@
+#include "rig/station.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QTest>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+
+namespace dravex::rig {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string processName(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+std::string makeProgramFolder() {
+    const fs::path folder = "/tmp/rig/program";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe"})
+        fs::create_symlink(fs::path(buildFolder()) / program, folder / program);
+    return folder.string();
+}
+
+} // namespace
+
+std::string buildFolder() {
+    return DRAVEX_BUILD_FOLDER;
+}
+
+Station::Station()
+    : m_programFolder(makeProgramFolder()),
+      m_launcher(m_programFolder, [this](const std::string &path) { return m_volumes.nativePath(path); }),
+      m_services{m_volumes, m_directories, m_files,         m_codePage,     m_launcher,
+                 m_management, m_registry, m_deviceChanges, m_programFolder} {
+    // Detached programs are orphaned on purpose; here they come back to us instead of to PID 1.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    m_window = std::make_unique<Form1>(Variant::V2, "rig@dravex.example", m_services);
+    m_window->setOperator(m_person);
+}
+
+Station::~Station() {
+    m_window->hide();
+    m_window.reset();
+}
+
+void Station::writeSettings(const std::string &label, const std::string &folder) const {
+    std::ofstream(fs::path(m_programFolder) / "Volnum.txt", std::ios::binary) << label << "\r\n";
+    std::ofstream(fs::path(m_programFolder) / "FileCopyPath.log", std::ios::binary) << folder << "\r\n";
+}
+
+void Station::start() {
+    note("window loading");
+    m_window->load();
+    note("window loaded");
+}
+
+QString Station::text(const char *objectName) {
+    auto *label = m_window->findChild<QLabel *>(QString::fromUtf8(objectName));
+    return label ? label->text() : QStringLiteral("<no %1>").arg(QString::fromUtf8(objectName));
+}
+
+QString Station::cell(const char *column, int row) {
+    return text((std::string(column) + "_" + std::to_string(row)).c_str());
+}
+
+QStringList Station::column(const char *name, int rows) {
+    QStringList cells;
+    for (int row = 0; row < rows; ++row)
+        cells << cell(name, row);
+    return cells;
+}
+
+void Station::press(int key) {
+    note("pressing " + QKeySequence(key).toString().toStdString());
+    QApplication::setActiveWindow(m_window.get());
+    QTest::keyClick(m_window.get(), static_cast<Qt::Key>(key));
+    note("done");
+}
+
+void Station::click(const char *checkBox) {
+    if (auto *box = m_window->findChild<QAbstractButton *>(QString::fromUtf8(checkBox)))
+        box->click();
+}
+
+bool Station::waitFor(const std::function<bool()> &condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+bool Station::waitForHelpers(size_t count, std::chrono::milliseconds limit, std::vector<HelperExit> &ended) {
+    return waitFor(
+        [&] {
+            siginfo_t info{};
+            // Look first (the name is gone once reaped), then reap.
+            while (ended.size() < count && ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                   info.si_pid != 0) {
+                HelperExit exit{processName(info.si_pid), info.si_code == CLD_EXITED ? info.si_status : -1};
+                ::waitpid(info.si_pid, nullptr, 0);
+                ended.push_back(exit);
+            }
+            return ended.size() >= count;
+        },
+        limit);
+}
+
+} // namespace dravex::rig
