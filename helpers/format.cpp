@@ -4,6 +4,7 @@
 #include "helpers/helpertexts.h"
 #include "helpers/mountpoints.h"
 #include "helpers/volumerefusal.h"
+#include "platform/linux/disklock.h"
 #include "platform/linux/labeltext.h"
 #include "platform/linux/linuxvolumeservices.h"
 #include "platform/linux/programrun.h"
@@ -202,6 +203,14 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         return kExitRefused;
     }
 
+    // Held until the new file system is written, so that neither udev nor the tool's scan gets between the
+    // unmount and the writing. Below a fixture root the "devices" are plain files that need no lock.
+    const std::string diskNode = context.root.path("/dev/" + volume.diskName);
+    std::optional<DiskLock> lock = DiskLock::acquire(diskNode);
+    if (!lock && context.root.isWholeMachine()) {
+        context.err << error(formattexts::kCannotOpen + diskNode + " (" + std::strerror(errno) + ")") << std::endl;
+        return kExitFailed;
+    }
     if (!mountPointsOf(context.root, volume).empty() && !context.actions.unmount(volume.volumeName)) {
         context.err << error(helpertexts::kUnmountFailed + volume.volumeName) << std::endl;
         return kExitFailed;
@@ -242,6 +251,7 @@ int runFormat(const std::string &commandText, HelperContext &context) {
     const bool labelled = !labelAfterMkfs(command) || writeFatLabel(*device, fatLabel(command.label).bytes);
     if (!labelled)
         context.err << error(formattexts::kLabelFailed + *device) << std::endl;
+    lock.reset();
     if (const auto mounted = context.actions.mount(volume.volumeName))
         context.out << formattexts::kMounted << *mounted << std::endl;
     if (!labelled)

@@ -5,6 +5,7 @@
 #include "helpers/removedrivetexts.h"
 #include "helpers/volumerefusal.h"
 #include "platform/linux/cardreader.h"
+#include "platform/linux/disklock.h"
 #include "platform/linux/volumeguard.h"
 
 namespace dravex {
@@ -70,6 +71,8 @@ int runRemoveDrive(const std::string &commandText, HelperContext &context) {
         return kExitDone;
     }
 
+    // Held until the disk is gone, so that the tool's scan does not mount again what was just unmounted.
+    const std::optional<DiskLock> lock = DiskLock::acquire(context.root.path("/dev/" + disk));
     // Nothing of a disk without a medium can be mounted, and flushing one that died could hang.
     if (check.volume->hasMedium && !flushAndUnmount(map, disk, context))
         return kExitFailed;

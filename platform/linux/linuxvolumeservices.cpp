@@ -1,5 +1,7 @@
 #include "platform/linux/linuxvolumeservices.h"
 
+#include "platform/linux/disklock.h"
+
 #include "platform/linux/labeltext.h"
 #include "platform/linux/mountinfo.h"
 #include "platform/linux/programrun.h"
@@ -323,8 +325,11 @@ std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &v
             }
         }
     }
+    // A helper rewriting or ejecting the disk holds its lock; mounting it now would undo the helper's
+    // unmount. The next scan, which the helper's changes bring, mounts it.
     if (!found && m_failedMounts.count(device) == 0) {
-        found = m_mounter.mount(volume.volumeName);
+        if (!isDiskLocked(m_root.path("/dev/" + volume.diskName)))
+            found = m_mounter.mount(volume.volumeName);
         if (!found)
             m_failedMounts.insert(device);
     }

@@ -103,10 +103,24 @@ bool udisks2Reachable() {
 }
 
 std::optional<bool> udisks2SetLabel(const std::string &volumeKernelName, const std::string &label) {
-    const auto reply = call(blockPath(volumeKernelName), kFilesystem, QStringLiteral("SetLabel"),
-                            {QString::fromStdString(label), QVariantMap{}}, kLabelTimeoutMs);
+    const QVariantList arguments{QString::fromStdString(label), QVariantMap{}};
+    auto reply = call(blockPath(volumeKernelName), kFilesystem, QStringLiteral("SetLabel"), arguments,
+                      kLabelTimeoutMs);
     if (!reply || reply->type() == QDBusMessage::InvalidMessage)
         return std::nullopt;
+    // UDisks2 labels FAT and exFAT only while they are not mounted, where Windows relabels a volume in use:
+    // the volume is unmounted for the label and mounted again, as UDisks2 names the mount after the label.
+    if (reply->type() == QDBusMessage::ErrorMessage &&
+        reply->errorName() == QStringLiteral("org.freedesktop.UDisks2.Error.NotSupported")) {
+        UDisks2DiskActions actions;
+        if (!actions.unmount(volumeKernelName))
+            return false;
+        reply = call(blockPath(volumeKernelName), kFilesystem, QStringLiteral("SetLabel"), arguments,
+                     kLabelTimeoutMs);
+        actions.mount(volumeKernelName);
+        if (!reply)
+            return false;
+    }
     if (reply->type() == QDBusMessage::ErrorMessage) {
         const QDBusError::ErrorType error = QDBusError(*reply).type();
         if (error == QDBusError::ServiceUnknown || error == QDBusError::NoReply ||

@@ -24,8 +24,8 @@ private:
 // Whether the UDisks2 service answers on the system bus (starting it if the bus starts it on demand).
 bool udisks2Reachable();
 
-// Sets a volume's label through UDisks2. Nothing when the service cannot be reached; otherwise whether
-// it took the label.
+// Sets a volume's label through UDisks2, unmounting a mounted volume for it and mounting it again. Nothing
+// when the service cannot be reached; otherwise whether it took the label.
 std::optional<bool> udisks2SetLabel(const std::string &volumeKernelName, const std::string &label);
 
 } // namespace dravex

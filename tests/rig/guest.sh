@@ -39,7 +39,7 @@ udevadm settle --timeout=60
 step "D-Bus and UDisks2"
 dbus-uuidgen --ensure=/var/lib/dbus/machine-id
 dbus-daemon --system --fork || { step "no system bus"; finish 1; }
-/usr/libexec/udisks2/udisksd --no-debug >/tmp/rig/udisksd.log 2>&1 &
+/usr/libexec/udisks2/udisksd >"$out/udisksd.log" 2>&1 &
 gdbus wait --system --timeout 60 org.freedesktop.UDisks2 || { step "UDisks2 did not start"; finish 1; }
 t0_elapsed=$(( $(date +%s) - t0 ))
 echo "$t0_elapsed" >"$out/ready-seconds"
@@ -54,7 +54,7 @@ status=$?
 if [[ $status -eq 124 || $status -eq 134 || $status -eq 137 ]]; then
     step "the program hung; the guest's processes and the UDisks2 log:"
     ps -eo pid,ppid,stat,etimes,wchan:24,args
-    tail -50 /tmp/rig/udisksd.log
+    tail -50 "$out/udisksd.log"
 fi
 step "exit status $status"
 finish "$status"

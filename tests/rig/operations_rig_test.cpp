@@ -120,13 +120,17 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
         for (int port = 0; port < round.sticks; ++port) {
             const auto device = station.rig().volumeDevice(port);
             ASSERT_TRUE(device) << port;
-            EXPECT_EQ(run({round.blkidType == std::string("exfat") ? "fsck.exfat" : "fsck.vfat", "-n", *device})
-                          .exitCode,
-                      0)
-                << *device;
+            EXPECT_FALSE(mountOf(station.rig(), port).empty()) << *device << " was not mounted again\n"
+                                                                << station.describe();
+            // Checked unmounted, since a mounted FAT carries the kernel's dirty flag; the window does not
+            // run meanwhile, so it does not mount the stick in between.
+            run({"udisksctl", "unmount", "--no-user-interaction", "-b", *device});
+            const RunResult check =
+                run({round.blkidType == std::string("exfat") ? "fsck.exfat" : "fsck.vfat", "-n", *device});
+            EXPECT_EQ(check.exitCode, 0) << *device << "\n" << check.out << check.err;
             EXPECT_EQ(blkidType(*device), round.blkidType) << *device;
             EXPECT_EQ(blkidLabel(*device), round.blkidLabel) << *device;
-            EXPECT_FALSE(mountOf(station.rig(), port).empty()) << *device << " was not mounted again";
+            run({"udisksctl", "mount", "--no-user-interaction", "-b", *device});
         }
         // The table follows the new file systems by itself.
         const QString label = u("卷标:" + round.label);
@@ -138,8 +142,7 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
                 return true;
             },
             20s))
-            << station.column("Label2", 3).join(',').toStdString() << " "
-            << station.column("Label3", 3).join(',').toStdString();
+            << station.describe();
     }
 
     // A locked stick behind the others: F7 marks it, F2 formats up to it, says why and leaves it alone.
@@ -186,7 +189,7 @@ TEST_F(RigCopyTest, F4FillsEveryStickTheContentCheckPassesThemAndATamperedOneFai
     expectAllSucceeded(ended, 3, "xcopy");
 
     station.click("Check1");
-    const QString same = u("文件:5;目录:3;大小:73,016字节");
+    const QString same = u("文件:4;目录:3;大小:73,016字节");
     EXPECT_EQ(station.column("Label7", 3), (QStringList{same, same, same}));
     EXPECT_EQ(station.column("Label11", 3), (QStringList{u("OK"), u("OK"), u("OK")}));
 

@@ -96,6 +96,7 @@ else
     echo "rig: the guest stopped without reporting an exit code (qemu exited with $qemu_status)" >"$summary"
 fi
 echo "rig: whole run ${seconds} s (boot and services: $(cat "$out/ready-seconds" 2>/dev/null || echo ?) s)" >>"$summary"
+grep -a -E '^\[  (PASSED|FAILED|SKIPPED) ' "$console" | tr -d '\r' >>"$summary" || true
 if [[ $status -ne 0 ]]; then
     echo "---- console log ($console) ----"
     cat "$console"

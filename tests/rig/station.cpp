@@ -91,6 +91,31 @@ void Station::press(int key) {
     note("done");
 }
 
+std::string Station::describe() {
+    std::string text = "table (" + this->text("Label6").toStdString() + "): ";
+    for (int row = 0; row < 10; ++row) {
+        if (cell("Label1", row).isEmpty())
+            continue;
+        text += "[" + cell("Label1", row).toStdString() + " " + cell("Label2", row).toStdString() + " " +
+                cell("Label3", row).toStdString() + " " + cell("Label5", row).toStdString() + "] ";
+    }
+    text += "; panel 1: " + this->text("StatusBar1_Panel1").toStdString() + "\n";
+    for (int port = 0; port < UsbRig::kPorts; ++port) {
+        const auto device = m_rig.volumeDevice(port);
+        if (!device)
+            continue;
+        const QStringList fileSystem = QString::fromStdString(run({"udevadm", "info", "-q", "property", *device}).out)
+                                           .split('\n')
+                                           .filter(QStringLiteral("ID_FS_"));
+        const std::string properties = fileSystem.isEmpty() ? "(no ID_FS_)" : fileSystem.join(' ').toStdString();
+        std::string mounts;
+        for (const std::string &point : mountPointsOf(*device))
+            mounts += " " + point;
+        text += "  port " + std::to_string(port) + ": " + *device + " " + properties + " mounted at:" + mounts + "\n";
+    }
+    return text;
+}
+
 void Station::click(const char *checkBox) {
     if (auto *box = m_window->findChild<QAbstractButton *>(QString::fromUtf8(checkBox)))
         box->click();

@@ -70,6 +70,8 @@ public:
     void press(int key);
     // Ticks or clears a check box of the window ("Check1", "Check2") as a click does.
     void click(const char *checkBox);
+    // The table's rows and what the machine shows of each stick, for failure messages.
+    std::string describe();
     // Runs the event loop until the condition holds; false when the time is up.
     bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds limit);
     // Runs the event loop until count programs started by the window have ended (false when the time is
