@@ -252,8 +252,11 @@ int runFormat(const std::string &commandText, HelperContext &context) {
     if (!labelled)
         context.err << error(formattexts::kLabelFailed + *device) << std::endl;
     lock.reset();
+    // The format itself has succeeded; a stick left unmounted is said, and mounted by the tool's next scan.
     if (const auto mounted = context.actions.mount(volume.volumeName))
         context.out << formattexts::kMounted << *mounted << std::endl;
+    else if (context.root.isWholeMachine())
+        context.out << formattexts::kNotMounted << volume.volumeName << std::endl;
     if (!labelled)
         return kExitFailed;
     context.out << formattexts::kDone << std::endl;

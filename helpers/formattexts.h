@@ -25,6 +25,7 @@ inline constexpr const char *kZeroing = "正在清零 ";
 inline constexpr const char *kPercent = "已完成 ";
 inline constexpr const char *kCreating = "正在创建文件系统 ";
 inline constexpr const char *kMounted = "已挂载到 ";
+inline constexpr const char *kNotMounted = "文件系统已创建，但未能重新挂载：";
 inline constexpr const char *kDone = "格式化完成。";
 
 } // namespace dravex::formattexts

@@ -6,7 +6,7 @@ DRAVEX_PACKAGES=(
     fonts-noto-cjk xvfb xauth util-linux
     dosfstools exfatprogs eject x11-apps netpbm
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks
-    qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus cpio kmod
+    qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus libglib2.0-bin procps cpio kmod
 )
 
 # Installs whatever is missing, when we are allowed to; otherwise only says what is missing.

@@ -7,6 +7,9 @@
 #include <QDBusVariant>
 #include <QVariantMap>
 
+#include <chrono>
+#include <thread>
+
 namespace dravex {
 
 namespace {
@@ -20,6 +23,9 @@ constexpr int kCallTimeoutMs = 30000;
 constexpr int kLabelTimeoutMs = 5000;
 // Whether the service is there at all: an activated service answers well within this.
 constexpr int kPingTimeoutMs = 5000;
+// How long a helper keeps asking UDisks2 to mount a volume it has just rewritten.
+constexpr auto kMountPatience = std::chrono::seconds(10);
+constexpr auto kMountRetryStep = std::chrono::milliseconds(200);
 // Unmount takes one mount point per call.
 constexpr int kMaximumUnmounts = 16;
 
@@ -68,7 +74,16 @@ bool driveCall(const std::string &diskKernelName, const QString &method) {
 } // namespace
 
 std::optional<std::string> UDisks2DiskActions::mount(const std::string &volumeKernelName) {
-    return m_mounter.mount(volumeKernelName);
+    // Right after a helper rewrote the disk, UDisks2 hears of the new file system some time after udev,
+    // and a mount it is asked for meanwhile fails. A helper has the time to ask again.
+    const auto deadline = std::chrono::steady_clock::now() + kMountPatience;
+    for (;;) {
+        if (auto mounted = m_mounter.mount(volumeKernelName))
+            return mounted;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return std::nullopt;
+        std::this_thread::sleep_for(kMountRetryStep);
+    }
 }
 
 bool UDisks2DiskActions::flush(const std::string &mountPath) {

@@ -1,7 +1,9 @@
 #include "platform/linux/udisks2mounter.h"
 
 #include <QDBusConnection>
+#include <QDBusArgument>
 #include <QDBusError>
+#include <QDBusVariant>
 #include <QDBusMessage>
 #include <QVariantMap>
 
@@ -22,6 +24,29 @@ constexpr auto kCatchUpStep = std::chrono::milliseconds(50);
 
 bool isAsciiAlphanumeric(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Where UDisks2 says a file system is mounted: someone mounted it between our look and our asking.
+std::optional<std::string> firstMountPoint(QDBusConnection &bus, const QString &path) {
+    QDBusMessage get = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.UDisks2"), path,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.UDisks2.Filesystem") << QStringLiteral("MountPoints");
+    const QDBusMessage reply = bus.call(get, QDBus::Block, kMountTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return std::nullopt;
+    const QDBusArgument points = reply.arguments().constFirst().value<QDBusVariant>().variant().value<QDBusArgument>();
+    std::optional<std::string> first;
+    points.beginArray();
+    while (!points.atEnd()) {
+        QByteArray point;
+        points >> point;
+        // UDisks2 ends each path with a NUL byte.
+        if (!first && !point.isEmpty())
+            first = std::string(point.constData());
+    }
+    points.endArray();
+    return first;
 }
 
 } // namespace
@@ -60,6 +85,8 @@ std::optional<std::string> UDisks2Mounter::mount(const std::string &volumeKernel
         std::this_thread::sleep_for(kCatchUpStep);
         reply = bus.call(call, QDBus::Block, kMountTimeoutMs);
     }
+    if (reply.errorName() == QStringLiteral("org.freedesktop.UDisks2.Error.AlreadyMounted"))
+        return firstMountPoint(bus, call.path());
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
     const QString mountPath = reply.arguments().constFirst().toString();

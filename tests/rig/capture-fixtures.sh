@@ -10,7 +10,7 @@ build="$(cd "${1:?usage: $0 <build folder>}" && pwd)"
 cmake --build "$build" --target rig_capture
 rm -rf "$build/rig/captures"
 mkdir -p "$build/rig/captures"
-"$here/rig.sh" --time-limit 900 "$build" "$build/tests/rig/rig_capture" "$build/rig/captures"
+"$here/rig.sh" --time-limit 1500 "$build" "$build/tests/rig/rig_capture" "$build/rig/captures"
 for case in "$build"/rig/captures/*/; do
     name="$(basename "$case")"
     rm -rf "$here/../data/sysroots/$name"

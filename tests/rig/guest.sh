@@ -1,11 +1,11 @@
 #!/bin/bash
 # Runs as PID 1 in the rig's guest: starts what a Linux desktop runs under a USB stick (udevd with its
 # coldplug, the system D-Bus, UDisks2), loads the USB gadget stack with eleven host ports, runs the
-# program named in <build>/rig/command and powers the guest off. The program's exit status goes to
-# <build>/rig/exit-code.
+# program named in the command file of its output folder (rigout, below the build folder) and powers the
+# guest off. The program's exit status goes to the exit-code file beside it.
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 export HOME=/root LANG=C.UTF-8
-out="$rigbuild/rig"
+out="$rigout"
 t0=$(date +%s)
 step() { echo "rig-guest: $*"; }
 finish() {
@@ -48,13 +48,21 @@ mapfile -t command <"$out/command"
 step "running ${command[*]}"
 cd "$out"
 # The serial console is a terminal: a program waiting for a key there would wait for ever. A program
-# that hangs is stopped before the host kills the guest, so that we see where everything stood.
-timeout --signal=ABRT --kill-after=10 $(( rigtimelimit - t0_elapsed - 60 )) "${command[@]}" </dev/null
+# that hangs is stopped before the host kills the guest, after showing where everything stood.
+/usr/bin/env "${command[@]}" </dev/null &
+program=$!
+(
+    sleep $(( rigtimelimit - t0_elapsed - 60 ))
+    step "the program hung; the guest's processes, and the UDisks2 log:"
+    ps -eo pid,ppid,stat,etimes,wchan:24,args | grep -v ' \[.*\]$'
+    tail -30 "$out/udisksd.log"
+    kill -ABRT "$program"
+    sleep 10
+    kill -KILL "$program"
+) &
+watchdog=$!
+wait "$program"
 status=$?
-if [[ $status -eq 124 || $status -eq 134 || $status -eq 137 ]]; then
-    step "the program hung; the guest's processes and the UDisks2 log:"
-    ps -eo pid,ppid,stat,etimes,wchan:24,args
-    tail -50 "$out/udisksd.log"
-fi
+kill "$watchdog" 2>/dev/null
 step "exit status $status"
 finish "$status"

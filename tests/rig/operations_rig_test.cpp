@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace dravex::rig {
 namespace {
@@ -81,6 +82,29 @@ TEST(RigLockTest, AWriteProtectedStickIsMarkedAndNoProbeFileIsLeft) {
     }
 }
 
+// What fsck.fat or fsck.exfat finds wrong with a file system, one line each; empty when nothing. fsck.fat
+// 4.2 takes no label byte above 0x7F, which Windows writes on a Chinese system, so with such a label that
+// one complaint is expected.
+std::vector<std::string> fsckFindings(const std::string &device, const std::string &type, bool nonAsciiLabel) {
+    const RunResult check = run({type == "exfat" ? "fsck.exfat" : "fsck.vfat", "-n", device});
+    if (check.exitCode == 0)
+        return {};
+    std::vector<std::string> findings;
+    std::istringstream lines(check.out + check.err);
+    for (std::string line; std::getline(lines, line);) {
+        const bool expected = line.empty() || line.rfind("fsck.", 0) == 0 || line.rfind("exfatprogs", 0) == 0 ||
+                              line == "Leaving filesystem unchanged." || line.rfind(device + ":", 0) == 0 ||
+                              (nonAsciiLabel && (line.find("stored in root directory is not valid") !=
+                                                     std::string::npos ||
+                                                 line == "  Auto-removing label."));
+        if (!expected)
+            findings.push_back(line);
+    }
+    if (findings.empty() && !nonAsciiLabel)
+        findings.push_back("exit code " + std::to_string(check.exitCode));
+    return findings;
+}
+
 // F2 through the launcher and format.com, as the operator runs it: each round sets the dialog's file
 // system, quick format and label, and checks every stick afterwards with the file-system tools.
 TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
@@ -96,18 +120,20 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
         std::string label;
         const char *blkidType;
         std::string blkidLabel; // as the file system stores it
-        int sticks;
+        std::vector<int> ports;
     };
+    // The full format on one small stick; the quick ones on two sticks big enough for FAT32.
     const std::vector<Round> rounds{
-        {"FAT", 0, "LOT 7", "vfat", "LOT 7", 1},
-        {"FAT32", 1, "生产批次", "vfat", codePage.toAnsi("生产批次"), 3},
-        {"exFAT", 1, "客户资料", "exfat", "客户资料", 3},
+        {"FAT", 0, "LOT 7", "vfat", "LOT 7", {0}},
+        {"FAT32", 1, "生产批次", "vfat", codePage.toAnsi("生产批次"), {1, 2}},
+        {"exFAT", 1, "客户资料", "exfat", "客户资料", {1, 2}},
     };
     for (const Round &round : rounds) {
-        SCOPED_TRACE(round.fileSystem);
-        if (round.sticks == 3 && !station.rig().isPlugged(1)) {
+        SCOPED_TRACE(round.fileSystem + std::string(" ") + round.label);
+        if (round.ports.front() == 1 && !station.rig().isPlugged(1)) {
+            station.rig().pull(0);
             station.rig().plugAll({{1, stick("OLD1", 40, "RIGFMT01")}, {2, stick("OLD2", 40, "RIGFMT02")}});
-            ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "3"; }, 20s));
+            ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "2"; }, 30s)) << station.describe();
         }
         dialog.setFileSystem(round.fileSystem);
         dialog.setQuickFormat(round.quick);
@@ -115,9 +141,9 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
         station.press(Qt::Key_F2);
         EXPECT_EQ(station.text("StatusBar1_Panel1"), u("格式化完成"));
         std::vector<HelperExit> ended;
-        ASSERT_TRUE(station.waitForHelpers(static_cast<size_t>(round.sticks), 120s, ended)) << exitCodes(ended);
-        expectAllSucceeded(ended, static_cast<size_t>(round.sticks), "format.com");
-        for (int port = 0; port < round.sticks; ++port) {
+        ASSERT_TRUE(station.waitForHelpers(round.ports.size(), 180s, ended)) << exitCodes(ended);
+        expectAllSucceeded(ended, round.ports.size(), "format.com");
+        for (int port : round.ports) {
             const auto device = station.rig().volumeDevice(port);
             ASSERT_TRUE(device) << port;
             EXPECT_FALSE(mountOf(station.rig(), port).empty()) << *device << " was not mounted again\n"
@@ -125,9 +151,8 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
             // Checked unmounted, since a mounted FAT carries the kernel's dirty flag; the window does not
             // run meanwhile, so it does not mount the stick in between.
             run({"udisksctl", "unmount", "--no-user-interaction", "-b", *device});
-            const RunResult check =
-                run({round.blkidType == std::string("exfat") ? "fsck.exfat" : "fsck.vfat", "-n", *device});
-            EXPECT_EQ(check.exitCode, 0) << *device << "\n" << check.out << check.err;
+            const bool nonAscii = round.blkidType == std::string("vfat") && round.blkidLabel != round.label;
+            EXPECT_EQ(fsckFindings(*device, round.blkidType, nonAscii), std::vector<std::string>{}) << *device;
             EXPECT_EQ(blkidType(*device), round.blkidType) << *device;
             EXPECT_EQ(blkidLabel(*device), round.blkidLabel) << *device;
             run({"udisksctl", "mount", "--no-user-interaction", "-b", *device});
@@ -136,12 +161,13 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
         const QString label = u("卷标:" + round.label);
         EXPECT_TRUE(station.waitFor(
             [&] {
-                for (int row = 0; row < round.sticks; ++row)
-                    if (station.cell("Label2", row) != label || station.cell("Label3", row) != round.fileSystem)
+                for (size_t row = 0; row < round.ports.size(); ++row)
+                    if (station.cell("Label2", static_cast<int>(row)) != label ||
+                        station.cell("Label3", static_cast<int>(row)) != round.fileSystem)
                         return false;
                 return true;
             },
-            20s))
+            30s))
             << station.describe();
     }
 
@@ -149,17 +175,16 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
     StickSpec locked = stick("LOCKED", 16, "RIGFMT03");
     locked.writeProtected = true;
     station.rig().plug(3, locked);
-    ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "4"; }, 20s));
+    ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "3"; }, 30s)) << station.describe();
     const std::string before = station.rig().checksum(3);
     station.press(Qt::Key_F7);
-    ASSERT_EQ(station.cell("Label11", 3), u("写保护"));
-    dialog.setFileSystem("FAT");
+    ASSERT_EQ(station.cell("Label11", 2), u("写保护"));
     dialog.setLabel("AGAIN");
     station.press(Qt::Key_F2);
     EXPECT_EQ(station.person().messages, std::vector<std::string>{"错误: 有磁盘被写保护，格式化程序退出。"});
     std::vector<HelperExit> ended;
-    ASSERT_TRUE(station.waitForHelpers(3, 120s, ended)) << exitCodes(ended);
-    expectAllSucceeded(ended, 3, "format.com");
+    ASSERT_TRUE(station.waitForHelpers(2, 180s, ended)) << exitCodes(ended);
+    expectAllSucceeded(ended, 2, "format.com");
     EXPECT_EQ(station.rig().checksum(3), before);
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Boots one QEMU guest with real USB sticks and runs one program in it; the guest's console log and a
-# summary come back into <build folder>/rig/.
+# Boots one QEMU guest with real USB sticks and runs one program in it; the guest's console log, UDisks2's
+# log and a summary come back into <build folder>/rig/<program's name>/.
 #
-#   tests/rig/rig.sh [--time-limit SECONDS] <build folder> <program> [arguments...]
+#   tests/rig/rig.sh [--time-limit SECONDS] <build folder> [NAME=VALUE...] <program> [arguments...]
 #
+# NAME=VALUE pairs before the program are its environment, as env(1) takes them.
 # The guest sees this machine's root file system read-only, and the build folder writable at the same
 # path, so the program and everything it finds beside it run unchanged. Exit status: the program's, 77
 # when this machine cannot run a guest (the reason is printed and kept in the summary), 124 when the
@@ -18,12 +19,20 @@ if [[ "${1:-}" == "--time-limit" ]]; then
     shift 2
 fi
 if [[ $# -lt 2 ]]; then
-    echo "usage: $0 [--time-limit SECONDS] <build folder> <program> [arguments...]" >&2
+    echo "usage: $0 [--time-limit SECONDS] <build folder> [NAME=VALUE...] <program> [arguments...]" >&2
     exit 2
 fi
 build="$(cd "$1" && pwd)" || exit 2
 shift
-out="$build/rig"
+program=""
+for argument in "$@"; do
+    if [[ ! "$argument" =~ ^[A-Za-z_][A-Za-z0-9_]*= ]]; then
+        program="$argument"
+        break
+    fi
+done
+[[ -n "$program" ]] || { echo "rig: no program to run" >&2; exit 2; }
+out="$build/rig/$(basename "$program")"
 mkdir -p "$out"
 summary="$out/summary.txt"
 console="$out/console.log"
@@ -49,10 +58,10 @@ for program in /lib/systemd/systemd-udevd /usr/libexec/udisks2/udisksd /usr/bin/
     [[ -x "$program" ]] || skip "no $program (Debian packages udev, udisks2, dbus)"
 done
 # The paths travel on the kernel's command line and through 9p; keep them plain.
-for path in "$build" "$here" "$1"; do
+for path in "$build" "$here" "$program"; do
     [[ "$path" =~ ^[A-Za-z0-9_./+-]+$ ]] || skip "path with characters the guest's command line cannot carry: $path"
 done
-[[ -x "$1" ]] || { echo "rig: no program $1" | tee "$summary"; exit 1; }
+[[ -x "$program" ]] || { echo "rig: no program $program" | tee "$summary"; exit 1; }
 
 # A busybox initramfs that mounts the two exports and hands over to the guest script.
 initramfs="$out/initramfs"
@@ -78,7 +87,7 @@ start=$(date +%s)
 timeout --kill-after=10 "$time_limit" qemu-system-x86_64 -accel tcg -cpu max -m 3072 -smp 2 \
     -nographic -nodefaults -serial stdio -no-reboot \
     -kernel "$kernel" -initrd "$out/initrd.gz" \
-    -append "console=ttyS0 loglevel=3 panic=-1 rigsource=$here rigbuild=$build rigtimelimit=$time_limit" \
+    -append "console=ttyS0 loglevel=3 panic=-1 rigsource=$here rigbuild=$build rigout=$out rigtimelimit=$time_limit" \
     -virtfs local,path=/,mount_tag=hostroot,security_model=none,readonly=on,multidevs=remap \
     -virtfs local,path="$build",mount_tag=build,security_model=none,multidevs=remap \
     </dev/null >"$console" 2>&1

@@ -229,7 +229,13 @@ void UsbRig::makeImage(int port, const StickSpec &stick) const {
         writePartitionTable(path, bytes, stick.fileSystem, port);
     if (stick.fileSystem.empty())
         return;
-    LoopDevice loop(path, stick.partitioned);
+    // The file system is made in a file of its own and laid into the partition afterwards: no loop device,
+    // so neither udev nor UDisks2 has anything to do until the stick is plugged.
+    const fs::path area = stick.partitioned ? fs::path(path.string() + ".part") : path;
+    if (stick.partitioned) {
+        std::ofstream(area, std::ios::binary).close();
+        fs::resize_file(area, bytes - kPartitionStart);
+    }
     std::vector<std::string> mkfs;
     if (stick.fileSystem == "exfat") {
         mkfs = {"mkfs.exfat"};
@@ -244,10 +250,16 @@ void UsbRig::makeImage(int port, const StickSpec &stick) const {
     } else {
         fail("no file system " + stick.fileSystem);
     }
-    mkfs.push_back(loop.device());
+    mkfs.push_back(area.string());
     mustRun(mkfs);
     if (!stick.files.empty())
-        writeFiles(path, stick.partitioned, stick.fileSystem, stick.files);
+        writeFiles(area.string(), false, stick.fileSystem, stick.files);
+    if (stick.partitioned) {
+        // Sparse, so the image keeps no more than the file system wrote.
+        mustRun({"dd", "if=" + area.string(), "of=" + path.string(), "bs=1M",
+                 "seek=" + std::to_string(kPartitionStart >> 20), "conv=notrunc,sparse", "status=none"});
+        fs::remove(area);
+    }
 }
 
 void UsbRig::writeFiles(const std::string &image, bool partitioned, const std::string &fileSystem,

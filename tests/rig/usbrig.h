@@ -20,7 +20,7 @@ struct StickSpec {
     std::string manufacturer = "Kingston";
     std::string product = "DataTraveler 3.0";
     // The SCSI INQUIRY text: vendor (8), product (16) and revision (4), as the stick's controller reports it.
-    std::string inquiry = "Kingston DataTraveler 3.0PMAP";
+    std::string inquiry = "KingstonDataTraveler 3.0PMAP";
     unsigned sizeMiB = 32;
     // "vfat" (FAT12 or FAT16, as mkfs.vfat picks for the size), "fat32", "exfat", or empty for none.
     std::string fileSystem = "vfat";

@@ -21,14 +21,17 @@ if [[ -e "$case_dir" ]]; then
     exit 1
 fi
 
+# Shell built-ins only where it runs once per attribute: a slow machine (the rig's emulator) pays for
+# every process started.
 copy_files() { # <sysfs folder> <target folder> <attribute>...
-    local from="$1" to="$2"
+    local from="$1" to="$2" value
     shift 2
     mkdir -p "$to"
     for attribute in "$@"; do
         if [[ -f "$from/$attribute" && -r "$from/$attribute" ]]; then
-            mkdir -p "$(dirname "$to/$attribute")"
-            cat "$from/$attribute" >"$to/$attribute" 2>/dev/null || true
+            [[ "$attribute" == */* && ! -d "$to/${attribute%/*}" ]] && mkdir -p "$to/${attribute%/*}"
+            IFS= read -r -d '' value <"$from/$attribute" 2>/dev/null || true
+            printf '%s' "$value" >"$to/$attribute"
         fi
     done
 }
@@ -38,7 +41,9 @@ copy_attributes() { # <sysfs folder> <target folder>
     if [[ -d "$1/holders" ]]; then
         mkdir -p "$2/holders"
         for holder in "$1"/holders/*; do
-            [[ -e "$holder" ]] && mkdir -p "$2/holders/$(basename "$holder")"
+            if [[ -e "$holder" ]]; then
+                mkdir -p "$2/holders/$(basename "$holder")"
+            fi
         done
     fi
 }
@@ -57,7 +62,7 @@ copy_parents() { # <resolved sysfs folder of a disk>
             copy_files "$folder" "$case_dir/${folder#/}" idVendor idProduct bcdDevice serial manufacturer \
                 product busnum devnum bInterfaceClass bInterfaceSubClass bInterfaceProtocol
             mkdir -p "$case_dir/sys/bus/usb/devices"
-            ln -sfn "../../../${folder#/sys/}" "$case_dir/sys/bus/usb/devices/$(basename "$folder")"
+            ln -sfn "../../../${folder#/sys/}" "$case_dir/sys/bus/usb/devices/${folder##*/}"
         fi
     done
 }
