@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <unistd.h>
 
 namespace dravex {
 
@@ -18,8 +19,9 @@ namespace {
 // Long enough for a slow stick to mount, short enough that a hung service does not freeze the scan.
 constexpr int kMountTimeoutMs = 5000;
 // The scan hears of a new stick from udev at the same moment as UDisks2 does, and often asks before the
-// service has published the stick's object: it is given this long to catch up.
-constexpr auto kCatchUpTime = std::chrono::seconds(3);
+// service has published the stick's object: it is given this long to catch up, as long as the kernel still
+// has the device (on the rig's emulated machine it took more than 3 s at times).
+constexpr auto kCatchUpTime = std::chrono::seconds(10);
 constexpr auto kCatchUpStep = std::chrono::milliseconds(50);
 
 bool isAsciiAlphanumeric(char c) {
@@ -81,6 +83,8 @@ std::optional<std::string> UDisks2Mounter::mount(const std::string &volumeKernel
     while (reply.type() == QDBusMessage::ErrorMessage && std::chrono::steady_clock::now() < deadline) {
         const QDBusError::ErrorType error = QDBusError(reply).type();
         if (error != QDBusError::UnknownObject && error != QDBusError::UnknownInterface)
+            break;
+        if (::access(("/sys/class/block/" + volumeKernelName).c_str(), F_OK) != 0)
             break;
         std::this_thread::sleep_for(kCatchUpStep);
         reply = bus.call(call, QDBus::Block, kMountTimeoutMs);
