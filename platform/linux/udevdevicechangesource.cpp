@@ -1,12 +1,18 @@
 #include "platform/linux/udevdevicechangesource.h"
 
 #include "platform/linux/batchnotifier.h"
+#include "platform/linux/udisks2arrivals.h"
 
 #include <libudev.h>
 
 namespace dravex {
 
 UdevDeviceChangeSource::UdevDeviceChangeSource() {
+    m_arrivals = std::make_unique<UDisks2Arrivals>([this] {
+        const std::function<void()> listener = m_listener;
+        if (listener)
+            listener();
+    });
     m_udev = udev_new();
     if (!m_udev)
         return;
@@ -38,6 +44,7 @@ UdevDeviceChangeSource::UdevDeviceChangeSource() {
 }
 
 UdevDeviceChangeSource::~UdevDeviceChangeSource() {
+    m_arrivals.reset();
     m_batches.reset();
     if (m_monitor)
         udev_monitor_unref(m_monitor);

@@ -20,8 +20,8 @@ namespace {
 constexpr int kMountTimeoutMs = 5000;
 // The scan hears of a new stick from udev at the same moment as UDisks2 does, and often asks before the
 // service has published the stick's object: it is given this long to catch up, as long as the kernel still
-// has the device (on the rig's emulated machine it took more than 3 s at times).
-constexpr auto kCatchUpTime = std::chrono::seconds(10);
+// has the device. Past it, the scan that UDisks2's own announcement brings mounts the stick.
+constexpr auto kCatchUpTime = std::chrono::seconds(3);
 constexpr auto kCatchUpStep = std::chrono::milliseconds(50);
 
 bool isAsciiAlphanumeric(char c) {
