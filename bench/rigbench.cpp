@@ -497,21 +497,21 @@ std::vector<Row> copyCase(const std::vector<Stick> &sticks, const std::string &n
 
 // --- The rig --------------------------------------------------------------------------------------------
 
-StickSpec benchStick(int port, unsigned sizeMiB, const std::string &fileSystem) {
-    StickSpec spec;
-    spec.sizeMiB = sizeMiB;
-    spec.fileSystem = fileSystem;
-    spec.label = "OLD";
+UsbStick benchStick(int port, unsigned sizeMiB, const std::string &fileSystem) {
+    UsbStick stick;
+    stick.sizeMiB = sizeMiB;
+    stick.fileSystem = fileSystem;
+    stick.label = "OLD";
     char serial[32];
     std::snprintf(serial, sizeof serial, "RIGBENCH%05d", port);
-    spec.serial = serial;
-    return spec;
+    stick.serial = serial;
+    return stick;
 }
 
 // Plugs sticks on ports 0.. in order: alone on the bus they take the letters F, G, H, ...
 std::vector<Stick> plugSticks(UsbRig &rig, int count, unsigned sizeMiB, const std::string &fileSystem) {
     rig.pullAll();
-    std::map<int, StickSpec> specs;
+    std::map<int, UsbStick> specs;
     for (int port = 0; port < count; ++port)
         specs[port] = benchStick(port, sizeMiB, fileSystem);
     rig.plugAll(specs);

@@ -12,12 +12,12 @@
 namespace {
 
 using dravex::rig::run;
-using dravex::rig::StickSpec;
+using dravex::rig::UsbStick;
 using dravex::rig::UsbRig;
 
 struct Scenario {
     const char *name;
-    std::map<int, StickSpec> sticks;
+    std::map<int, UsbStick> sticks;
     // Runs after plugging, before the capture; undone by undo after it.
     std::function<void(UsbRig &)> prepare = [](UsbRig &) {};
     std::function<void(UsbRig &)> undo = [](UsbRig &) {};
@@ -27,13 +27,13 @@ std::string two(int number) {
     return (number < 10 ? "0" : "") + std::to_string(number);
 }
 
-StickSpec stick(int port, const std::string &fileSystem = "vfat") {
-    StickSpec spec;
-    spec.label = "STICK" + two(port);
-    spec.serial = "RIG" + two(port) + "A4C3FAE22BE";
-    spec.fileSystem = fileSystem;
-    spec.sizeMiB = fileSystem == "fat32" ? 40 : 16;
-    return spec;
+UsbStick stick(int port, const std::string &fileSystem = "vfat") {
+    UsbStick stick;
+    stick.label = "STICK" + two(port);
+    stick.serial = "RIG" + two(port) + "A4C3FAE22BE";
+    stick.fileSystem = fileSystem;
+    stick.sizeMiB = fileSystem == "fat32" ? 40 : 16;
+    return stick;
 }
 
 // Mounts every file system on the plugged sticks through UDisks2, as the tool does.

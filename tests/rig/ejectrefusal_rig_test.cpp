@@ -15,17 +15,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-QString u(const std::string &utf8) {
-    return QString::fromStdString(utf8);
-}
-
-StickSpec stick(const std::string &label, const std::string &fileSystem, unsigned sizeMiB) {
-    StickSpec spec;
-    spec.label = label;
-    spec.fileSystem = fileSystem;
-    spec.sizeMiB = sizeMiB;
-    spec.serial = "RIGEJ" + label;
-    return spec;
+UsbStick stick(const std::string &label, const std::string &fileSystem, unsigned sizeMiB) {
+    UsbStick stick;
+    stick.label = label;
+    stick.fileSystem = fileSystem;
+    stick.sizeMiB = sizeMiB;
+    stick.serial = "RIGEJ" + label;
+    return stick;
 }
 
 std::string blkidLabel(const std::string &device) {
@@ -118,10 +114,10 @@ TEST(RigRelabelAndEject, ThroughTheFallbackWhenUDisks2IsGone) {
 // The refusals of the three helpers, run as the tool runs them, on disks they must never touch.
 TEST(RigRefusals, EveryHelperRefusesAFixedDiskAndSticksWithASystemMountOrSwapAndWritesNothing) {
     UsbRig rig;
-    StickSpec fixed = stick("FIXED", "vfat", 16);
+    UsbStick fixed = stick("FIXED", "vfat", 16);
     fixed.removable = false;
-    StickSpec home = stick("HOME", "vfat", 16);
-    StickSpec swap = stick("SWAP", "", 16);
+    UsbStick home = stick("HOME", "vfat", 16);
+    UsbStick swap = stick("SWAP", "", 16);
     rig.plugAll({{0, fixed}, {1, home}, {2, swap}});
     const std::string homeDevice = rig.volumeDevice(1).value_or("");
     const std::string swapDevice = rig.volumeDevice(2).value_or("");

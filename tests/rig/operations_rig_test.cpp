@@ -15,16 +15,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-QString u(const std::string &utf8) {
-    return QString::fromStdString(utf8);
-}
-
-StickSpec stick(const std::string &label, unsigned sizeMiB, const std::string &serial) {
-    StickSpec spec;
-    spec.label = label;
-    spec.sizeMiB = sizeMiB;
-    spec.serial = serial;
-    return spec;
+UsbStick stick(const std::string &label, unsigned sizeMiB, const std::string &serial) {
+    UsbStick stick;
+    stick.label = label;
+    stick.sizeMiB = sizeMiB;
+    stick.serial = serial;
+    return stick;
 }
 
 // The folder the machine mounted the stick's file system at; empty when it is not mounted.
@@ -69,7 +65,7 @@ void writeText(const fs::path &path, const std::string &text) {
 
 TEST(RigLockTest, AWriteProtectedStickIsMarkedAndNoProbeFileIsLeft) {
     Station station;
-    StickSpec locked = stick("LOCKED", 16, "RIGLOCK01");
+    UsbStick locked = stick("LOCKED", 16, "RIGLOCK01");
     locked.writeProtected = true;
     station.rig().plugAll({{0, stick("OPEN1", 16, "RIGOPEN01")}, {1, locked}, {2, stick("OPEN2", 16, "RIGOPEN02")}});
     station.start();
@@ -172,7 +168,7 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
     }
 
     // A locked stick behind the others: F7 marks it, F2 formats up to it, says why and leaves it alone.
-    StickSpec locked = stick("LOCKED", 16, "RIGFMT03");
+    UsbStick locked = stick("LOCKED", 16, "RIGFMT03");
     locked.writeProtected = true;
     station.rig().plug(3, locked);
     ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "3"; }, 30s)) << station.describe();

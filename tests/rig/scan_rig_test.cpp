@@ -12,17 +12,13 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QString u(const std::string &utf8) {
-    return QString::fromStdString(utf8);
-}
-
 std::string two(int number) {
     return (number < 10 ? "0" : "") + std::to_string(number);
 }
 
 // Stick n of a batch: its own label, serial and size; the file systems and layouts of a real batch mixed.
-StickSpec batchStick(int port) {
-    StickSpec stick;
+UsbStick batchStick(int port) {
+    UsbStick stick;
     stick.label = "STICK" + two(port);
     stick.serial = "RIG" + two(port) + "A4C3FAE22BE";
     stick.sizeMiB = 16 + 2 * static_cast<unsigned>(port);
@@ -39,7 +35,7 @@ StickSpec batchStick(int port) {
     return stick;
 }
 
-const char *shownFileSystem(const StickSpec &stick) {
+const char *shownFileSystem(const UsbStick &stick) {
     return stick.fileSystem == "fat32" ? "FAT32" : stick.fileSystem == "exfat" ? "exFAT" : "FAT";
 }
 
@@ -60,7 +56,7 @@ std::pair<QString, QString> measuredCells(UsbRig &rig, int port) {
 
 TEST(RigScan, TenSticksInPortOrderTheEleventhLeftOutAndUnreadableOrFixedDisks) {
     Station station;
-    std::map<int, StickSpec> sticks;
+    std::map<int, UsbStick> sticks;
     for (int port = 0; port < UsbRig::kPorts; ++port)
         sticks[port] = batchStick(port);
     station.rig().plugAll(sticks);
@@ -86,9 +82,9 @@ TEST(RigScan, TenSticksInPortOrderTheEleventhLeftOutAndUnreadableOrFixedDisks) {
     // Three go; a USB disk that says it is fixed and a stick without a file system come.
     for (int port : {8, 9, 10})
         station.rig().pull(port);
-    StickSpec fixed = batchStick(9);
+    UsbStick fixed = batchStick(9);
     fixed.removable = false;
-    StickSpec blank = batchStick(10);
+    UsbStick blank = batchStick(10);
     blank.fileSystem.clear();
     station.rig().plugAll({{9, fixed}, {10, blank}});
     station.press(Qt::Key_F5);
@@ -139,7 +135,7 @@ TEST(RigScan, TheWindowFollowsEveryPlugAndPullByItself) {
               << std::chrono::duration_cast<std::chrono::milliseconds>(rescan).count() << " ms" << std::endl;
 
     // Ten at once: one burst of events, one right table at the end.
-    std::map<int, StickSpec> ten;
+    std::map<int, UsbStick> ten;
     QStringList letters;
     for (int port = 0; port < 10; ++port) {
         ten[port] = batchStick(port);
@@ -155,14 +151,14 @@ TEST(RigScan, TheWindowFollowsEveryPlugAndPullByItself) {
 
 TEST(RigIdentity, EveryRowShowsWhatItsGadgetDeclares) {
     Station station;
-    std::map<int, StickSpec> sticks;
+    std::map<int, UsbStick> sticks;
     const std::vector<std::tuple<std::string, std::string, std::string, std::string>> makers{
         {"0951", "1666", "Kingston", "DataTraveler 3.0"},
         {"090C", "1000", "SMI", "USB DISK"},
         {"058F", "6387", "Generic", "Flash Disk"},
     };
     for (int port = 0; port < 3; ++port) {
-        StickSpec stick = batchStick(port);
+        UsbStick stick = batchStick(port);
         const auto &[vid, pid, vendor, product] = makers[static_cast<size_t>(port)];
         stick.vid = vid;
         stick.pid = pid;

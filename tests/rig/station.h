@@ -29,6 +29,10 @@ inline void PrintTo(const QString &text, std::ostream *out) {
 
 namespace dravex::rig {
 
+inline QString u(const std::string &utf8) {
+    return QString::fromStdString(utf8);
+}
+
 // How a program the window started (through the launcher, detached) ended.
 struct HelperExit {
     std::string program; // its process name: "format.com", "xcopy", "RemoveDrive.exe"

@@ -14,12 +14,8 @@
 #include <fstream>
 #include <poll.h>
 #include <set>
-#include <spawn.h>
 #include <stdexcept>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace dravex::rig {
 
@@ -91,15 +87,11 @@ void writePartitionTable(const fs::path &image, uint64_t bytes, const std::strin
         fail("cannot write the partition table of " + image.string());
 }
 
-// A loop device over the stick's file-system area, detached again when it goes.
+// A loop device over a file-system image, detached again when it goes.
 class LoopDevice {
 public:
-    LoopDevice(const fs::path &image, bool partitioned) {
-        std::vector<std::string> arguments{"losetup", "--find", "--show"};
-        if (partitioned)
-            arguments.insert(arguments.end(), {"--offset", std::to_string(kPartitionStart)});
-        arguments.push_back(image.string());
-        const RunResult result = run(arguments);
+    explicit LoopDevice(const fs::path &image) {
+        const RunResult result = run({"losetup", "--find", "--show", image.string()});
         if (result.exitCode != 0)
             fail("losetup " + image.string() + ": " + result.err);
         m_device = trimmed(result.out);
@@ -119,63 +111,6 @@ void note(const std::string &what) {
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count() / 100;
     std::fprintf(stderr, "[ rig %4lld.%lld ] %s\n", static_cast<long long>(tenths / 10),
                  static_cast<long long>(tenths % 10), what.c_str());
-}
-
-RunResult run(const std::vector<std::string> &arguments) {
-    RunResult result;
-    std::vector<std::string> copies = arguments;
-    std::vector<char *> argv;
-    for (std::string &argument : copies)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    int outPipe[2];
-    int errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0)
-        return result;
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        ::close(outPipe[0]);
-        ::close(outPipe[1]);
-        return result;
-    }
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, outPipe[1], STDOUT_FILENO);
-    ::posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
-    pid_t child = 0;
-    const int started = ::posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    // Both pipes at once, so a program that fills one while we read the other cannot block us.
-    std::array<pollfd, 2> fds{pollfd{outPipe[0], POLLIN, 0}, pollfd{errPipe[0], POLLIN, 0}};
-    std::array<std::string *, 2> into{&result.out, &result.err};
-    int open = 2;
-    while (open > 0) {
-        if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
-            break;
-        for (size_t i = 0; i < fds.size(); ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
-            char buffer[4096];
-            const ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (count > 0) {
-                into[i]->append(buffer, static_cast<size_t>(count));
-            } else if (count == 0 || errno != EINTR) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
-    }
-    if (started != 0)
-        return result;
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
-    return result;
 }
 
 std::string portPath(int port) {
@@ -219,7 +154,7 @@ std::string UsbRig::image(int port) const {
     return (kImages / ("port" + std::to_string(port) + ".img")).string();
 }
 
-void UsbRig::makeImage(int port, const StickSpec &stick) const {
+void UsbRig::makeImage(int port, const UsbStick &stick) const {
     const fs::path path = image(port);
     fs::remove(path);
     const uint64_t bytes = uint64_t{stick.sizeMiB} << 20;
@@ -253,7 +188,7 @@ void UsbRig::makeImage(int port, const StickSpec &stick) const {
     mkfs.push_back(area.string());
     mustRun(mkfs);
     if (!stick.files.empty())
-        writeFiles(area.string(), false, stick.fileSystem, stick.files);
+        writeFiles(area.string(), stick.fileSystem, stick.files);
     if (stick.partitioned) {
         // Sparse, so the image keeps no more than the file system wrote.
         mustRun({"dd", "if=" + area.string(), "of=" + path.string(), "bs=1M",
@@ -262,9 +197,9 @@ void UsbRig::makeImage(int port, const StickSpec &stick) const {
     }
 }
 
-void UsbRig::writeFiles(const std::string &image, bool partitioned, const std::string &fileSystem,
+void UsbRig::writeFiles(const std::string &image, const std::string &fileSystem,
                         const std::map<std::string, std::string> &files) {
-    LoopDevice loop(image, partitioned);
+    LoopDevice loop(image);
     const fs::path mountPoint = fs::path("/tmp/rig/fill") / fs::path(image).filename();
     fs::create_directories(mountPoint);
     mustRun({"mount", "-t", fileSystem == "exfat" ? "exfat" : "vfat", "-o",
@@ -286,7 +221,7 @@ void UsbRig::writeFiles(const std::string &image, bool partitioned, const std::s
         fail("cannot write the files of " + image);
 }
 
-void UsbRig::configureGadget(int port, const StickSpec &stick) const {
+void UsbRig::configureGadget(int port, const UsbStick &stick) const {
     const fs::path g = gadget(port);
     fs::create_directories(g);
     const fs::path strings = g / "strings/0x409";
@@ -333,11 +268,11 @@ void UsbRig::bind(int port) {
     m_bound[port] = true;
 }
 
-std::string UsbRig::plug(int port, const StickSpec &stick) {
+std::string UsbRig::plug(int port, const UsbStick &stick) {
     return plugAll({{port, stick}}).front();
 }
 
-std::vector<std::string> UsbRig::plugAll(const std::map<int, StickSpec> &sticks) {
+std::vector<std::string> UsbRig::plugAll(const std::map<int, UsbStick> &sticks) {
     std::vector<int> ports;
     for (const auto &[port, stick] : sticks) {
         if (port < 0 || port >= kPorts)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/processcapture.h"
+
 #include <chrono>
 #include <map>
 #include <optional>
@@ -13,7 +15,7 @@ namespace dravex::rig {
 
 // One USB stick as the rig makes it: a configfs mass-storage gadget on one of dummy_hcd's ports, backed by
 // an image file in the guest.
-struct StickSpec {
+struct UsbStick {
     std::string vid = "0951";
     std::string pid = "1666";
     std::string serial = "RIG0000000001";
@@ -37,19 +39,16 @@ struct StickSpec {
     bool cdrom = false;
 };
 
-// What one run of a program did.
-struct RunResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using RunResult = ProcessResult;
 
 // One line of progress on standard error, with the seconds since the rig started: the console log then
 // shows where a run stood when it stopped.
 void note(const std::string &what);
 
 // Runs a program without a shell, standard input on /dev/null.
-RunResult run(const std::vector<std::string> &arguments);
+inline RunResult run(const std::vector<std::string> &arguments) {
+    return runCaptured(arguments);
+}
 
 // The guest's USB host with its eleven ports. Plugging waits until udev has announced the disk (and its
 // partitions) and the machine's udev queue is empty; pulling waits until the disk is gone the same way.
@@ -63,9 +62,9 @@ public:
     UsbRig &operator=(const UsbRig &) = delete;
 
     // Makes the stick's image and plugs it in; the disk's kernel name ("sdb").
-    std::string plug(int port, const StickSpec &stick);
+    std::string plug(int port, const UsbStick &stick);
     // Plugs several sticks at once (all gadgets bound before any wait), in port order.
-    std::vector<std::string> plugAll(const std::map<int, StickSpec> &sticks);
+    std::vector<std::string> plugAll(const std::map<int, UsbStick> &sticks);
     void pull(int port);
     void pullAll();
     // Whether the port's gadget is bound (its stick plugged, even if the host powered it off since).
@@ -79,13 +78,13 @@ public:
     // SHA-256 of the stick's whole image.
     std::string checksum(int port) const;
 
-    // Writes files into an image (through a loop device, the partition when it has one).
-    static void writeFiles(const std::string &image, bool partitioned, const std::string &fileSystem,
+    // Writes files into a file-system image through a loop device.
+    static void writeFiles(const std::string &image, const std::string &fileSystem,
                            const std::map<std::string, std::string> &files);
 
 private:
-    void makeImage(int port, const StickSpec &stick) const;
-    void configureGadget(int port, const StickSpec &stick) const;
+    void makeImage(int port, const UsbStick &stick) const;
+    void configureGadget(int port, const UsbStick &stick) const;
     void bind(int port);
     // Waits for udev's add (or remove) event of the disks on these ports, then for the udev queue.
     void waitForDisks(const std::vector<int> &ports, bool added);
