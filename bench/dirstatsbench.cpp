@@ -1,7 +1,7 @@
 // How long the directory statistics take over the Linux directory search on a tree of 100,000 files in
 // 1,000 folders, beside du adding up the same tree; both warm, median of several runs.
 #include "bench/programoutput.h"
-#include "platform/linux/linuxdirectorysearch.h"
+#include "platform/linux/windows/linuxdirectorysearch.h"
 #include "scan/dirstats.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // management data and mass-storage list, over the simulated bench, and, for scale, how long lsblk takes
 // to list the same tree.
 #include "bench/programoutput.h"
-#include "platform/linux/linuxmanagementdata.h"
-#include "platform/linux/linuxusbstorageregistry.h"
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/windows/linuxmanagementdata.h"
+#include "platform/linux/windows/linuxusbstorageregistry.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 #include "platform/sim/simbench.h"
 #include "scan/drivescan.h"
 #include "usbid/usbidentitylookup.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "demo/benchwatcher.h"
-#include "platform/linux/iconvcodepage.h"
-#include "platform/linux/linuxlauncher.h"
+#include "platform/linux/process/linuxlauncher.h"
+#include "platform/linux/windows/iconvcodepage.h"
 #include "platform/platformservices.h"
 #include "platform/sim/simbench.h"
 

@@ -4,11 +4,11 @@
 #include "helpers/helpertexts.h"
 #include "helpers/mountpoints.h"
 #include "helpers/volumerefusal.h"
-#include "platform/linux/disklock.h"
-#include "platform/linux/labeltext.h"
-#include "platform/linux/linuxvolumeservices.h"
-#include "platform/linux/programrun.h"
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/process/programrun.h"
+#include "platform/linux/sysfs/disklock.h"
+#include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/windows/fatlabel.h"
+#include "platform/linux/windows/labeltext.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -208,7 +208,8 @@ int runFormat(const std::string &commandText, HelperContext &context) {
     const std::string diskNode = context.root.path("/dev/" + volume.diskName);
     std::optional<DiskLock> lock = DiskLock::acquire(diskNode);
     if (!lock && context.root.isWholeMachine()) {
-        context.err << error(formattexts::kCannotOpen + diskNode + " (" + std::strerror(errno) + ")") << std::endl;
+        context.err << error(formattexts::kCannotOpen + diskNode + " (" + std::strerror(errno) + ")")
+                    << std::endl;
         return kExitFailed;
     }
     if (!mountPointsOf(context.root, volume).empty() && !context.actions.unmount(volume.volumeName)) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/linux/diskactions.h"
-#include "platform/linux/systemroot.h"
+#include "platform/linux/sysfs/systemroot.h"
 
 #include <ostream>
 

@@ -1,9 +1,9 @@
 #include "helpers/helpermain.h"
 
 #include "helpers/helpertexts.h"
-#include "platform/linux/fallbackdiskactions.h"
-#include "platform/linux/programrun.h"
-#include "platform/linux/udisks2diskactions.h"
+#include "platform/linux/process/fallbackdiskactions.h"
+#include "platform/linux/process/programrun.h"
+#include "platform/linux/udisks2/udisks2diskactions.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #include "helpers/mountpoints.h"
 
-#include "platform/linux/mountsource.h"
+#include "platform/linux/sysfs/mountsource.h"
 
 namespace dravex {
 

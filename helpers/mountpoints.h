@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/linux/drivemap.h"
-#include "platform/linux/systemroot.h"
+#include "platform/linux/sysfs/drivemap.h"
+#include "platform/linux/sysfs/systemroot.h"
 
 #include <string>
 #include <vector>

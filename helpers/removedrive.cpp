@@ -4,9 +4,9 @@
 #include "helpers/mountpoints.h"
 #include "helpers/removedrivetexts.h"
 #include "helpers/volumerefusal.h"
-#include "platform/linux/cardreader.h"
-#include "platform/linux/disklock.h"
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/sysfs/cardreader.h"
+#include "platform/linux/sysfs/disklock.h"
+#include "platform/linux/sysfs/volumeguard.h"
 
 namespace dravex {
 

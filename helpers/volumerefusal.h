@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/sysfs/volumeguard.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "helpers/helpertexts.h"
 #include "helpers/volumerefusal.h"
 #include "helpers/xcopytexts.h"
-#include "platform/linux/linuxvolumeservices.h"
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 namespace dravex {
 

@@ -1,5 +1,5 @@
 #include "config/settingsfiles.h"
-#include "platform/linux/iconvcodepage.h"
+#include "platform/linux/windows/iconvcodepage.h"
 #include "platform/sim/simbench.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "helperfixtures.h"
 #include "helpers/formattexts.h"
-#include "platform/linux/programrun.h"
+#include "platform/linux/process/programrun.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "helpers/xcopy.h"
 
 #include "helperfixtures.h"
-#include "platform/linux/commandline.h"
-#include "platform/linux/linuxdirectorysearch.h"
+#include "platform/linux/process/commandline.h"
+#include "platform/linux/windows/linuxdirectorysearch.h"
 #include "scan/dirstats.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/batchnotifier.h"
+#include "platform/linux/sysfs/batchnotifier.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,4 +1,4 @@
-#include "platform/linux/cardreader.h"
+#include "platform/linux/sysfs/cardreader.h"
 
 #include "fixtures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/commandline.h"
+#include "platform/linux/process/commandline.h"
 
 #include <gtest/gtest.h>
 

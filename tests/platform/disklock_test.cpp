@@ -1,6 +1,6 @@
 #include "fixtures.h"
-#include "platform/linux/disklock.h"
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/sysfs/disklock.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 #include <gtest/gtest.h>
 

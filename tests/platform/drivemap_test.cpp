@@ -1,7 +1,7 @@
-#include "platform/linux/drivemap.h"
+#include "platform/linux/sysfs/drivemap.h"
 
 #include "fixtures.h"
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 #include "scan/drivescan.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/linux/fallbackdiskactions.h"
+#include "platform/linux/process/fallbackdiskactions.h"
 
 #include "fixtures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/iconvcodepage.h"
+#include "platform/linux/windows/iconvcodepage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/identitytext.h"
+#include "platform/linux/windows/identitytext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/labeltext.h"
+#include "platform/linux/windows/labeltext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/linuxdirectorysearch.h"
+#include "platform/linux/windows/linuxdirectorysearch.h"
 
 #include "fixtures.h"
 #include "scan/dirstats.h"

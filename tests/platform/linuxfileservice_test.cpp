@@ -1,4 +1,4 @@
-#include "platform/linux/linuxfileservice.h"
+#include "platform/linux/windows/linuxfileservice.h"
 
 #include "fixtures.h"
 

@@ -1,7 +1,7 @@
-#include "platform/linux/linuxlauncher.h"
+#include "platform/linux/process/linuxlauncher.h"
 
 #include "fixtures.h"
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "platform/linux/linuxmanagementdata.h"
+#include "platform/linux/windows/linuxmanagementdata.h"
 
-#include "platform/linux/identitytext.h"
-#include "platform/linux/linuxusbstorageregistry.h"
+#include "platform/linux/windows/identitytext.h"
+#include "platform/linux/windows/linuxusbstorageregistry.h"
 #include "scan/drivescan.h"
 #include "usbid/usbidentitylookup.h"
 

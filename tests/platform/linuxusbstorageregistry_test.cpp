@@ -1,6 +1,6 @@
-#include "platform/linux/linuxusbstorageregistry.h"
+#include "platform/linux/windows/linuxusbstorageregistry.h"
 
-#include "platform/linux/identitytext.h"
+#include "platform/linux/windows/identitytext.h"
 
 #include "fixtures.h"
 

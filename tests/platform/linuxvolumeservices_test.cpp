@@ -1,4 +1,4 @@
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 #include "fixtures.h"
 

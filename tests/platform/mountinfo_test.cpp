@@ -1,4 +1,4 @@
-#include "platform/linux/mountinfo.h"
+#include "platform/linux/sysfs/mountinfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/linux/programrun.h"
+#include "platform/linux/process/programrun.h"
 
 #include "fixtures.h"
 

@@ -2,12 +2,12 @@
 // (tests/rig/capture-fixtures.sh): each tree must read as the sticks that were plugged when it was taken
 // (tests/rig/capturemain.cpp says which).
 #include "fixtures.h"
-#include "platform/linux/cardreader.h"
-#include "platform/linux/drivemap.h"
-#include "platform/linux/linuxmanagementdata.h"
-#include "platform/linux/linuxusbstorageregistry.h"
-#include "platform/linux/linuxvolumeservices.h"
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/sysfs/cardreader.h"
+#include "platform/linux/sysfs/drivemap.h"
+#include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/windows/linuxmanagementdata.h"
+#include "platform/linux/windows/linuxusbstorageregistry.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 #include "usbid/usbidentitylookup.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,9 @@ std::vector<std::string> lettersPortsPartitions(const std::string &tree) {
     for (const MappedVolume &volume : map.volumes()) {
         const size_t start = volume.portPath.find("dummy_hcd.");
         const std::string port =
-            start == std::string::npos ? volume.portPath : volume.portPath.substr(start, volume.portPath.find('-', start) - start);
+            start == std::string::npos
+                ? volume.portPath
+                : volume.portPath.substr(start, volume.portPath.find('-', start) - start);
         volumes.push_back(std::string(1, volume.letter.value_or('-')) + ":" + port + "/" +
                           std::to_string(volume.partitionNumber) + (volume.hasMedium ? "" : " empty"));
     }
@@ -94,10 +96,10 @@ TEST(RigCaptures, IdentitiesAsTheGadgetsDeclaredThem) {
             SCOPED_TRACE(std::string(tree) + " " + stick.letter);
             lookup.LookupDriveIdentity(std::string(1, stick.letter));
             const UsbIdentity &identity = lookup.identity();
-            EXPECT_EQ(identity.vendor + "|" + identity.product + "|" + identity.revision + "|" + identity.serial +
-                          "|" + identity.vidPid,
-                      std::string(stick.vendor) + "|" + stick.product + "|" + stick.revision + "|" + stick.serial +
-                          "|" + stick.vidPid);
+            EXPECT_EQ(identity.vendor + "|" + identity.product + "|" + identity.revision + "|" +
+                          identity.serial + "|" + identity.vidPid,
+                      std::string(stick.vendor) + "|" + stick.product + "|" + stick.revision + "|" +
+                          stick.serial + "|" + stick.vidPid);
         }
     }
 }

@@ -1,7 +1,7 @@
-#include "platform/linux/linuxvolumeservices.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 #include "fixtures.h"
-#include "platform/linux/programrun.h"
+#include "platform/linux/process/programrun.h"
 #include "processcapture.h"
 
 #include <gtest/gtest.h>

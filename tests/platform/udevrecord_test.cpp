@@ -1,4 +1,4 @@
-#include "platform/linux/udevrecord.h"
+#include "platform/linux/sysfs/udevrecord.h"
 
 #include <gtest/gtest.h>
 

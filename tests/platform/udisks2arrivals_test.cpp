@@ -1,4 +1,4 @@
-#include "platform/linux/udisks2arrivals.h"
+#include "platform/linux/udisks2/udisks2arrivals.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,8 @@ QDBusMessage interfacesAdded(const QStringList &names) {
     Interfaces interfaces;
     for (const QString &name : names)
         interfaces.insert(name, QVariantMap{});
-    signal << QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/freedesktop/UDisks2/block_devices/sdb1")))
+    signal << QVariant::fromValue(
+                  QDBusObjectPath(QStringLiteral("/org/freedesktop/UDisks2/block_devices/sdb1")))
            << QVariant::fromValue(interfaces);
     return signal;
 }
@@ -43,13 +44,15 @@ TEST(UDisks2Arrivals, OneScanForEachBurstOfPublishedFileSystems) {
 
     // A drive or a partition table alone gives the scan nothing new to mount.
     deliver({QStringLiteral("org.freedesktop.UDisks2.Drive")});
-    deliver({QStringLiteral("org.freedesktop.UDisks2.Block"), QStringLiteral("org.freedesktop.UDisks2.PartitionTable")});
+    deliver({QStringLiteral("org.freedesktop.UDisks2.Block"),
+             QStringLiteral("org.freedesktop.UDisks2.PartitionTable")});
     QCoreApplication::processEvents();
     EXPECT_EQ(notifications, 0);
 
     // Three sticks' file systems published together: one notification, once the loop runs.
     for (int i = 0; i < 3; ++i)
-        deliver({QStringLiteral("org.freedesktop.UDisks2.Block"), QStringLiteral("org.freedesktop.UDisks2.Filesystem")});
+        deliver({QStringLiteral("org.freedesktop.UDisks2.Block"),
+                 QStringLiteral("org.freedesktop.UDisks2.Filesystem")});
     EXPECT_EQ(notifications, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(notifications, 1);

@@ -1,4 +1,4 @@
-#include "platform/linux/udisks2mounter.h"
+#include "platform/linux/udisks2/udisks2mounter.h"
 
 #include <gtest/gtest.h>
 

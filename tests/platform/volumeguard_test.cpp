@@ -1,6 +1,6 @@
-#include "platform/linux/volumeguard.h"
+#include "platform/linux/sysfs/volumeguard.h"
 
-#include "platform/linux/mountsource.h"
+#include "platform/linux/sysfs/mountsource.h"
 
 #include "fixtures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/linux/iconvcodepage.h"
+#include "platform/linux/windows/iconvcodepage.h"
 #include "rig/station.h"
 
 #include <gtest/gtest.h>
@@ -67,7 +67,8 @@ TEST(RigLockTest, AWriteProtectedStickIsMarkedAndNoProbeFileIsLeft) {
     Station station;
     UsbStick locked = stick("LOCKED", 16, "RIGLOCK01");
     locked.writeProtected = true;
-    station.rig().plugAll({{0, stick("OPEN1", 16, "RIGOPEN01")}, {1, locked}, {2, stick("OPEN2", 16, "RIGOPEN02")}});
+    station.rig().plugAll(
+        {{0, stick("OPEN1", 16, "RIGOPEN01")}, {1, locked}, {2, stick("OPEN2", 16, "RIGOPEN02")}});
     station.start();
     station.press(Qt::Key_F7);
     EXPECT_EQ(station.column("Label11", 3), (QStringList{u("可读写"), u("写保护"), u("可读写")}));
@@ -81,18 +82,19 @@ TEST(RigLockTest, AWriteProtectedStickIsMarkedAndNoProbeFileIsLeft) {
 // What fsck.fat or fsck.exfat finds wrong with a file system, one line each; empty when nothing. fsck.fat
 // 4.2 takes no label byte above 0x7F, which Windows writes on a Chinese system, so with such a label that
 // one complaint is expected.
-std::vector<std::string> fsckFindings(const std::string &device, const std::string &type, bool nonAsciiLabel) {
+std::vector<std::string> fsckFindings(const std::string &device, const std::string &type,
+                                      bool nonAsciiLabel) {
     const RunResult check = run({type == "exfat" ? "fsck.exfat" : "fsck.vfat", "-n", device});
     if (check.exitCode == 0)
         return {};
     std::vector<std::string> findings;
     std::istringstream lines(check.out + check.err);
     for (std::string line; std::getline(lines, line);) {
-        const bool expected = line.empty() || line.rfind("fsck.", 0) == 0 || line.rfind("exfatprogs", 0) == 0 ||
-                              line == "Leaving filesystem unchanged." || line.rfind(device + ":", 0) == 0 ||
-                              (nonAsciiLabel && (line.find("stored in root directory is not valid") !=
-                                                     std::string::npos ||
-                                                 line == "  Auto-removing label."));
+        const bool expected =
+            line.empty() || line.rfind("fsck.", 0) == 0 || line.rfind("exfatprogs", 0) == 0 ||
+            line == "Leaving filesystem unchanged." || line.rfind(device + ":", 0) == 0 ||
+            (nonAsciiLabel && (line.find("stored in root directory is not valid") != std::string::npos ||
+                               line == "  Auto-removing label."));
         if (!expected)
             findings.push_back(line);
     }
@@ -129,7 +131,8 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
         if (round.ports.front() == 1 && !station.rig().isPlugged(1)) {
             station.rig().pull(0);
             station.rig().plugAll({{1, stick("OLD1", 40, "RIGFMT01")}, {2, stick("OLD2", 40, "RIGFMT02")}});
-            ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "2"; }, 30s)) << station.describe();
+            ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "2"; }, 30s))
+                << station.describe();
         }
         dialog.setFileSystem(round.fileSystem);
         dialog.setQuickFormat(round.quick);
@@ -143,12 +146,13 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
             const auto device = station.rig().volumeDevice(port);
             ASSERT_TRUE(device) << port;
             EXPECT_FALSE(mountOf(station.rig(), port).empty()) << *device << " was not mounted again\n"
-                                                                << station.describe();
+                                                               << station.describe();
             // Checked unmounted, since a mounted FAT carries the kernel's dirty flag; the window does not
             // run meanwhile, so it does not mount the stick in between.
             run({"udisksctl", "unmount", "--no-user-interaction", "-b", *device});
             const bool nonAscii = round.blkidType == std::string("vfat") && round.blkidLabel != round.label;
-            EXPECT_EQ(fsckFindings(*device, round.blkidType, nonAscii), std::vector<std::string>{}) << *device;
+            EXPECT_EQ(fsckFindings(*device, round.blkidType, nonAscii), std::vector<std::string>{})
+                << *device;
             EXPECT_EQ(blkidType(*device), round.blkidType) << *device;
             EXPECT_EQ(blkidLabel(*device), round.blkidLabel) << *device;
             run({"udisksctl", "mount", "--no-user-interaction", "-b", *device});
@@ -201,8 +205,9 @@ protected:
 };
 
 TEST_F(RigCopyTest, F4FillsEveryStickTheContentCheckPassesThemAndATamperedOneFails) {
-    station.rig().plugAll(
-        {{0, stick("C0", 24, "RIGCPY00")}, {1, stick("C1", 24, "RIGCPY01")}, {2, stick("C2", 24, "RIGCPY02")}});
+    station.rig().plugAll({{0, stick("C0", 24, "RIGCPY00")},
+                           {1, stick("C1", 24, "RIGCPY01")},
+                           {2, stick("C2", 24, "RIGCPY02")}});
     station.start();
     station.press(Qt::Key_F4);
     std::vector<HelperExit> ended;
@@ -231,7 +236,8 @@ TEST_F(RigCopyTest, AStickPulledDuringTheCopyFailsItsXcopyAndTheToolCarriesOn) {
 
     std::vector<HelperExit> ended;
     ASSERT_TRUE(station.waitForHelpers(2, 180s, ended)) << exitCodes(ended);
-    std::sort(ended.begin(), ended.end(), [](const HelperExit &a, const HelperExit &b) { return a.exitCode < b.exitCode; });
+    std::sort(ended.begin(), ended.end(),
+              [](const HelperExit &a, const HelperExit &b) { return a.exitCode < b.exitCode; });
     EXPECT_EQ(ended.front().exitCode, 0) << "the stick left alone";
     EXPECT_NE(ended.back().exitCode, 0) << "the pulled stick";
     EXPECT_TRUE(station.waitFor([&] { return station.text("Label6") == "1"; }, 20s));

@@ -1,6 +1,6 @@
 #include "rig/usbrig.h"
 
-#include "platform/linux/mountinfo.h"
+#include "platform/linux/sysfs/mountinfo.h"
 
 #include <libudev.h>
 
@@ -108,7 +108,9 @@ private:
 void note(const std::string &what) {
     static const auto start = std::chrono::steady_clock::now();
     const auto tenths =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count() / 100;
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+            .count() /
+        100;
     std::fprintf(stderr, "[ rig %4lld.%lld ] %s\n", static_cast<long long>(tenths / 10),
                  static_cast<long long>(tenths % 10), what.c_str());
 }

@@ -1,0 +1,114 @@
+#include "platform/linux/process/linuxlauncher.h"
+
+#include "platform/linux/process/commandline.h"
+#include "platform/linux/process/detachedprocess.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace dravex {
+
+namespace {
+
+bool isFile(const std::string &path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isExecutableFile(const std::string &path) {
+    return isFile(path) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> findOnPath(const std::string &name) {
+    const char *searchPath = std::getenv("PATH");
+    if (!searchPath)
+        return std::nullopt;
+    const std::string folders = searchPath;
+    size_t start = 0;
+    while (start <= folders.size()) {
+        const size_t end = std::min(folders.find(':', start), folders.size());
+        const std::string folder = folders.substr(start, end - start);
+        // An empty entry would mean the current folder, which is nobody's choice here.
+        if (!folder.empty() && isExecutableFile(folder + "/" + name))
+            return folder + "/" + name;
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool hasDisplay() {
+    const char *x11 = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::optional<std::string> findTerminal() {
+    if (auto terminal = findOnPath("x-terminal-emulator"))
+        return terminal;
+    return findOnPath("xterm");
+}
+
+} // namespace
+
+LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath)
+    : m_toolDirectory(std::move(toolDirectory)), m_nativePath(std::move(nativePath)) {}
+
+std::optional<std::string> LinuxLauncher::locate(const std::string &program) const {
+    if (program.empty())
+        return std::nullopt;
+    if (program.find_first_of("\\/") != std::string::npos)
+        return m_nativePath ? m_nativePath(program) : std::nullopt;
+    const std::string inToolDirectory = m_toolDirectory + "/" + program;
+    if (isFile(inToolDirectory))
+        return inToolDirectory;
+    return findOnPath(program);
+}
+
+std::vector<std::string> LinuxLauncher::resolve(const std::string &commandLine) const {
+    // An unquoted program path may hold blanks ("H:\my tool.exe x"): like Windows, take the text up to
+    // each blank in turn, shortest first, and use the first that names an existing file.
+    if (!commandLine.empty() && commandLine.front() != '"') {
+        size_t end = 0;
+        do {
+            end = std::min(commandLine.find_first_of(" \t", end + 1), commandLine.size());
+            const auto program = locate(commandLine.substr(0, end));
+            if (program && isFile(*program)) {
+                // The rest are arguments; a stand-in program name lets the splitter read them as such.
+                std::vector<std::string> arguments = splitWindowsCommandLine("x" + commandLine.substr(end));
+                arguments.front() = *program;
+                return arguments;
+            }
+        } while (end < commandLine.size());
+    }
+    std::vector<std::string> arguments = splitWindowsCommandLine(commandLine);
+    if (arguments.empty())
+        return {};
+    const auto program = locate(arguments.front());
+    if (!program)
+        return {};
+    arguments.front() = *program;
+    return arguments;
+}
+
+std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {
+    std::vector<std::string> arguments = resolve(commandLine);
+    if (arguments.empty())
+        return std::nullopt;
+    const std::string program = arguments.front();
+
+    if (windowStyle == kWindowNormalFocus && hasDisplay()) {
+        if (const auto terminal = findTerminal())
+            arguments.insert(arguments.begin(), {*terminal, "-e"});
+    } else if (windowStyle == kWindowMaximizedFocus && !isExecutableFile(program)) {
+        const auto opener = findOnPath("xdg-open");
+        if (!opener)
+            return std::nullopt;
+        arguments = {*opener, program};
+    }
+    return startDetached(arguments);
+}
+
+} // namespace dravex
