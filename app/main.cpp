@@ -1,5 +1,6 @@
 #include "platform/linux/process/linuxlauncher.h"
 #include "platform/linux/sysfs/udevdevicechangesource.h"
+#include "platform/linux/sysfs/volumeguard.h"
 #include "platform/linux/windows/iconvcodepage.h"
 #include "platform/linux/windows/linuxdirectorysearch.h"
 #include "platform/linux/windows/linuxfileservice.h"
@@ -32,10 +33,11 @@ int main(int argc, char *argv[]) {
     dravex::UdevDeviceChangeSource deviceChanges;
     const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
     // The helper programs format.com, xcopy and RemoveDrive.exe live next to the tool.
-    dravex::LinuxLauncher launcher(programDirectory,
-                                   [&volumes](const std::string &path) { return volumes.nativePath(path); });
+    dravex::LinuxLauncher launcher(
+        programDirectory, [&volumes](const std::string &path) { return volumes.nativePath(path); },
+        [&volumes] { return dravex::scannedDisksText(volumes.driveMap()); });
     dravex::LinuxManagementData management(volumes);
-    dravex::LinuxUsbStorageRegistry registry;
+    dravex::LinuxUsbStorageRegistry registry(volumes);
     dravex::PlatformServices services{volumes,    directories, files,         codePage,        launcher,
                                       management, registry,    deviceChanges, programDirectory};
     dravex::Form1 window(kVariant, DRAVEX_CONTACT_ADDRESS, services);

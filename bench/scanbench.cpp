@@ -171,7 +171,7 @@ int main() {
     }
     LinuxVolumeServices identityServices(identityTree.path().string(), mounter);
     LinuxManagementData management(identityServices, identityTree.path().string());
-    LinuxUsbStorageRegistry registry(identityTree.path().string());
+    LinuxUsbStorageRegistry registry(identityServices, identityTree.path().string());
     UsbIdentityLookup lookup(management, registry);
     DriveTable identityTable;
     MainWindowState identityWindow;

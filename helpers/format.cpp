@@ -187,10 +187,11 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         return kExitBadCommandLine;
     }
     const FormatCommand &command = *parsed.command;
-    const VolumeCheck check = checkVolume(context.root, DriveMap::read(context.root), command.letter);
+    const VolumeCheck check =
+        checkVolume(context.root, DriveMap::read(context.root), command.letter, context.guardRules());
     if (!check.volume) {
         context.err << refusalMessage(check) << std::endl;
-        return kExitRefused;
+        return refusalExitCode(check);
     }
     const MappedVolume &volume = *check.volume;
     if (const std::string why = labelProblem(command.fileSystem, command.label); !why.empty()) {

@@ -1,12 +1,15 @@
 #include "helpers/helpermain.h"
 
 #include "helpers/helpertexts.h"
+#include "platform/linux/process/commandline.h"
 #include "platform/linux/process/fallbackdiskactions.h"
+#include "platform/linux/process/helperenvironment.h"
 #include "platform/linux/process/programrun.h"
 #include "platform/linux/udisks2/udisks2diskactions.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -22,6 +25,19 @@ std::string joinArguments(int argc, char **argv) {
         text += argv[i];
     }
     return text;
+}
+
+std::string helperCommandText(int argc, char **argv, const char *commandLine) {
+    // The tool hands its own command line over too, since argv has lost the runs of blanks in it. It is
+    // taken only when it is the one this program was started with.
+    if (commandLine) {
+        const std::vector<std::string> arguments = splitWindowsCommandLine(commandLine);
+        const bool same = arguments.size() == static_cast<size_t>(std::max(argc, 1)) &&
+                          std::equal(arguments.begin() + 1, arguments.end(), argv + 1);
+        if (same)
+            return std::string(argumentsText(commandLine));
+    }
+    return joinArguments(argc, argv);
 }
 
 int runHelperMain(int argc, char **argv, HelperRun run) {
@@ -44,7 +60,11 @@ int runHelperMain(int argc, char **argv, HelperRun run) {
     }
 
     HelperContext context{root, *actions, std::cout, std::cerr};
-    const int code = run(joinArguments(argc, argv), context);
+    if (const char *scanned = std::getenv(kScannedDisksVariable)) {
+        // A list that cannot be read lets no letter pass.
+        context.scanned = parseScannedDisks(scanned).value_or(ScannedDisks{});
+    }
+    const int code = run(helperCommandText(argc, argv, std::getenv(kCommandLineVariable)), context);
     return finishHelper(code);
 }
 

@@ -13,14 +13,18 @@ using HelperRun = int (*)(const std::string &commandText, HelperContext &context
 // blank, so "/V:MY DISK" and folders with blanks arrive whole.
 std::string joinArguments(int argc, char **argv);
 
+// The command text: the tool's own command line (commandLine, from DRAVEX_COMMAND_LINE) past the program
+// when it splits into exactly these arguments, so that runs of blanks in a label or folder arrive intact;
+// otherwise joinArguments.
+std::string helperCommandText(int argc, char **argv, const char *commandLine);
+
 // The end of every helper's main(): a program that failed in a terminal window waits for Enter, so the
 // operator can read why. Returns the exit code.
 int finishHelper(int code);
 
 // main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of
 // UDisks2 on the machine itself (util-linux and sysfs when the service does not answer) and inert ones below
-// any other root, standard output and error. When the
-// program fails in a terminal window it waits for Enter, so the operator can read why.
+// any other root, the letters of the tool's scan from DRAVEX_SCANNED_DISKS, standard output and error.
 int runHelperMain(int argc, char **argv, HelperRun run);
 
 } // namespace dravex

@@ -12,5 +12,7 @@ inline constexpr const char *kSystemMount = "磁盘含有系统分区，拒绝�
 inline constexpr const char *kActiveSwap = "磁盘含有正在使用的交换分区，拒绝操作：";
 inline constexpr const char *kUnconfirmed = "无法读取挂载表，拒绝操作：";
 inline constexpr const char *kUnmountFailed = "无法卸载卷：";
+inline constexpr const char *kStacked = "磁盘上建有正在使用的映射设备，拒绝操作：";
+inline constexpr const char *kOtherDisk = "盘符已指向另一个磁盘（扫描后有U盘插拔），请刷新后重试：";
 
 } // namespace dravex::helpertexts

@@ -8,6 +8,8 @@
 #include "platform/linux/sysfs/disklock.h"
 #include "platform/linux/sysfs/volumeguard.h"
 
+#include <set>
+
 namespace dravex {
 
 namespace {
@@ -38,6 +40,21 @@ bool flushAndUnmount(const DriveMap &map, const std::string &disk, HelperContext
     return true;
 }
 
+// Closes, one after the other, the holders stacked on the disk that the disk service can close safely; the
+// guard's answer once none is left, or its refusal naming the first holder that stays.
+VolumeCheck closeHolders(const DriveMap &map, char letter, GuardRules rules, HelperContext &context) {
+    rules.allowStacked = false;
+    std::set<std::string> tried;
+    for (;;) {
+        VolumeCheck check = checkVolume(context.root, map, letter, rules);
+        if (check.refusal != Refusal::Stacked || !tried.insert(check.holder).second)
+            return check;
+        context.out << removedrivetexts::kClosingHolder << check.holder << std::endl;
+        if (!context.actions.closeHolder(check.heldDevice, check.holder))
+            return check;
+    }
+}
+
 } // namespace
 
 std::optional<char> parseRemoveDriveCommand(std::string_view text) {
@@ -59,13 +76,17 @@ int runRemoveDrive(const std::string &commandText, HelperContext &context) {
     }
     const DriveMap map = DriveMap::read(context.root);
     // A dead stick reads as having no medium, and must still be taken off the machine.
-    const VolumeCheck check = checkVolume(context.root, map, *letter, MediumRule::MayBeMissing);
+    GuardRules rules = context.guardRules(MediumRule::MayBeMissing);
+    rules.allowStacked = true;
+    VolumeCheck check = checkVolume(context.root, map, *letter, rules);
+    if (check.volume)
+        check = closeHolders(map, *letter, rules, context);
     if (!check.volume) {
         context.err << refusalMessage(check) << std::endl;
-        return kExitRefused;
+        return refusalExitCode(check);
     }
     const std::string disk = check.volume->diskName;
-    const bool cardReaderSlot = isCardReaderSlot(context.root, disk);
+    const bool cardReaderSlot = isCardReaderSlot(DiskInventory::read(context.root), disk);
     if (!check.volume->hasMedium && cardReaderSlot) {
         context.out << removedrivetexts::kEmptySlot << disk << std::endl;
         return kExitDone;

@@ -9,6 +9,7 @@ inline constexpr const char *kPowerOffFailed = "无法断开设备：";
 inline constexpr const char *kEjectFailed = "无法弹出介质：";
 inline constexpr const char *kFlushing = "正在写回缓存 ";
 inline constexpr const char *kUnmounting = "正在卸载 ";
+inline constexpr const char *kClosingHolder = "正在关闭映射设备 ";
 inline constexpr const char *kPoweredOff = "已断开设备 ";
 inline constexpr const char *kEjected = "已弹出介质 ";
 inline constexpr const char *kEjectedNotPoweredOff = "设备无法断开，已弹出其介质，可以拔出：";

@@ -25,8 +25,18 @@ std::string refusalMessage(const VolumeCheck &check) {
     case Refusal::Unconfirmed:
         reason = helpertexts::kUnconfirmed;
         break;
+    case Refusal::Stacked:
+        reason = helpertexts::kStacked;
+        break;
+    case Refusal::OtherDisk:
+        reason = helpertexts::kOtherDisk;
+        break;
     }
     return std::string(helpertexts::kError) + reason + check.detail;
+}
+
+int refusalExitCode(const VolumeCheck &check) {
+    return check.refusal == Refusal::OtherDisk ? kExitDriveChanged : kExitRefused;
 }
 
 } // namespace dravex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helpers/helpercontext.h"
 #include "platform/linux/sysfs/volumeguard.h"
 
 #include <string>
@@ -8,5 +9,7 @@ namespace dravex {
 
 // The line a helper prints when the volume guard refuses a drive.
 std::string refusalMessage(const VolumeCheck &check);
+// kExitDriveChanged when the letter moved on to another disk since the tool's scan, else kExitRefused.
+int refusalExitCode(const VolumeCheck &check);
 
 } // namespace dravex

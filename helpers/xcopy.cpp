@@ -99,10 +99,11 @@ int runXcopy(const std::string &commandText, HelperContext &context, const CopyH
     }
     const XcopyCommand &command = *parsed.command;
     LinuxVolumeServices volumes(context.root.path("/"), context.actions);
-    const VolumeCheck check = checkVolume(context.root, volumes.driveMap(), command.letter);
+    const VolumeCheck check =
+        checkVolume(context.root, volumes.driveMap(), command.letter, context.guardRules());
     if (!check.volume) {
         context.err << refusalMessage(check) << std::endl;
-        return kExitRefused;
+        return refusalExitCode(check);
     }
     const auto source = volumes.nativePath(command.sourceFolder);
     if (!source) {

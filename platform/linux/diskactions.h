@@ -17,6 +17,9 @@ public:
     virtual bool powerOff(const std::string &diskKernelName) = 0;
     // Ejects the disk's medium, leaving the device (and a card reader's other slots) powered.
     virtual bool eject(const std::string &diskKernelName) = 0;
+    // Takes away a holder stacked on a volume (an unlocked encrypted volume's mapping), unmounting what is
+    // mounted of it first; false when it is of a kind this cannot close or stays.
+    virtual bool closeHolder(const std::string &volumeKernelName, const std::string &holderKernelName) = 0;
 };
 
 // Writes back what is cached for the file system mounted at the path (a path of this machine); a path that
@@ -32,6 +35,7 @@ public:
     bool unmount(const std::string &) override { return true; }
     bool powerOff(const std::string &) override { return true; }
     bool eject(const std::string &) override { return true; }
+    bool closeHolder(const std::string &, const std::string &) override { return true; }
 };
 
 } // namespace dravex

@@ -25,6 +25,9 @@ public:
     bool unmount(const std::string &volume) override { return record("unmount", volume); }
     bool powerOff(const std::string &disk) override { return record("powerOff", disk); }
     bool eject(const std::string &disk) override { return record("eject", disk); }
+    bool closeHolder(const std::string &, const std::string &holder) override {
+        return record("closeHolder", holder);
+    }
 
     std::vector<std::string> calls;
     std::set<std::string> failing;

@@ -1,6 +1,7 @@
 #include "platform/linux/sysfs/cardreader.h"
 
 #include "fixtures.h"
+#include "platform/linux/windows/identitytext.h"
 
 #include <gtest/gtest.h>
 
@@ -22,20 +23,20 @@ TEST(CardReaderPaths, Table) {
         {"", ""},
     };
     for (const auto &[sysfs, device] : devices)
-        EXPECT_EQ(usbDevicePath(sysfs), device) << sysfs;
+        EXPECT_EQ(usbDeviceFolder(sysfs), device) << sysfs;
 }
 
 TEST(CardReaderSlot, SlotsShareAUsbDeviceSticksDoNot) {
     const SystemRoot guarded(sysroot("guarded-sticks"));
-    EXPECT_TRUE(isCardReaderSlot(guarded, "sdg"));
-    EXPECT_TRUE(isCardReaderSlot(guarded, "sdf"));
-    EXPECT_FALSE(isCardReaderSlot(guarded, "sdb"));
-    EXPECT_FALSE(isCardReaderSlot(guarded, "sda"));
+    EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(guarded), "sdg"));
+    EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(guarded), "sdf"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(guarded), "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(guarded), "sda"));
     const SystemRoot reader(sysroot("card-reader"));
-    EXPECT_TRUE(isCardReaderSlot(reader, "sde"));
+    EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(reader), "sde"));
     const SystemRoot hub(sysroot("hub-two-sticks"));
-    EXPECT_FALSE(isCardReaderSlot(hub, "sdb"));
-    EXPECT_FALSE(isCardReaderSlot(hub, "sdc"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(hub), "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(hub), "sdc"));
 }
 
 TEST(CardReaderSlot, SysfsParentAloneIsEnough) {
@@ -44,23 +45,23 @@ TEST(CardReaderSlot, SysfsParentAloneIsEnough) {
     const std::string tree = copySysroot("guarded-sticks", folder.path());
     std::filesystem::remove_all(tree + "/run/udev/data");
     const SystemRoot root(tree);
-    EXPECT_TRUE(isCardReaderSlot(root, "sdg"));
-    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(root), "sdg"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(root), "sdb"));
 }
 
 TEST(CardReaderSlot, CdRomUnitOfAStickIsNoSlot) {
     TemporaryFolder folder;
     const std::string tree = copySysroot("cdrom-stick", folder.path());
     const SystemRoot root(tree);
-    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(root), "sdb"));
     // Each sign alone is enough: with its kernel name gone udev's ID_CDROM tells, without udev the SCSI type.
     std::filesystem::rename(tree + "/sys/block/sr0", tree + "/sys/block/sdx");
-    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(root), "sdb"));
     std::filesystem::remove_all(tree + "/run/udev/data");
-    EXPECT_FALSE(isCardReaderSlot(root, "sdb"));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(root), "sdb"));
     // A second unit of any other type is a slot.
     writeFileBytes(tree + "/sys/block/sdx/device/type", "0\n");
-    EXPECT_TRUE(isCardReaderSlot(root, "sdb"));
+    EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(root), "sdb"));
 }
 
 } // namespace

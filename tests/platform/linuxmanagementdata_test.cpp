@@ -141,8 +141,13 @@ TEST(LinuxManagementData, ClassNamesAndDiskNumbers) {
         // A listed disk whose folder is gone keeps its number, so the others' do not move.
         {"identity-hostile", {"sdb", "sdc", "sdd", "sdz"}},
     };
-    for (const auto &[tree, disks] : trees)
-        EXPECT_EQ(numberedDisks(SystemRoot(sysroot(tree))), disks) << tree;
+    for (const auto &[tree, disks] : trees) {
+        const DiskInventory inventory = DiskInventory::read(SystemRoot(sysroot(tree)));
+        Lines names;
+        for (const DiskRecord *disk : numberedDisks(inventory))
+            names.push_back(disk->name());
+        EXPECT_EQ(names, disks) << tree;
+    }
 }
 
 TEST(LinuxManagementData, FixtureTrees) {
@@ -250,7 +255,9 @@ TEST(LinuxManagementData, DiskNumbersHoldFromAssociationsToTheNextDiskList) {
     const Lines afterAssociations = management.lines("Win32_DiskDrive", {"PNPDeviceID"});
     ASSERT_EQ(afterAssociations.size(), 3u);
     EXPECT_EQ(afterAssociations[2], "USBSTOR\\DISK&VEN_KINGMAX&PROD_USB_FLASH_DRIVE&REV_PMAP\\07A1B2C3D4&0");
-    // The next lists are read afresh: the disks after sdb move up a number, and G has no disk left.
+    // After the next scan's reading of the drive list the disks after sdb move up a number, and G has no disk
+    // left.
+    management.volumes().refreshDriveList();
     EXPECT_EQ(management.lines("Win32_DiskDrive", {"Name"}),
               (Lines{"\\\\.\\PHYSICALDRIVE0", "\\\\.\\PHYSICALDRIVE1"}));
     EXPECT_EQ(management.links(), Lines{link("BENCH-07", 1, 'F')});
@@ -267,7 +274,7 @@ public:
 class IdentityOverLinux {
 public:
     explicit IdentityOverLinux(const std::string &root)
-        : m_volumes(root, m_mounter), m_management(m_volumes, root), m_registry(root),
+        : m_volumes(root, m_mounter), m_management(m_volumes, root), m_registry(m_volumes, root),
           m_lookup(m_management, m_registry), m_scan(m_volumes, m_table, m_window, Variant::V2) {
         ScanSteps steps;
         steps.lookupDriveIdentity = [this](const std::string &letter) {

@@ -1,6 +1,8 @@
 #include "platform/linux/windows/linuxusbstorageregistry.h"
 
+#include "platform/linux/sysfs/diskinventory.h"
 #include "platform/linux/windows/identitytext.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 
 #include "fixtures.h"
 
@@ -89,7 +91,9 @@ TEST(LinuxUsbStorageRegistry, EntriesOfTheFixtures) {
     };
     for (const auto &[tree, entries] : cases) {
         SCOPED_TRACE(tree);
-        LinuxUsbStorageRegistry registry(sysroot(tree));
+        FakeMounter mounter;
+        LinuxVolumeServices volumes(sysroot(tree), mounter);
+        LinuxUsbStorageRegistry registry(volumes, sysroot(tree));
         EXPECT_EQ(registry.entries(), entries);
         EXPECT_EQ(registry.RegRead(kEnum + "Count"), std::to_string(entries.size()));
         for (size_t i = 0; i < entries.size(); ++i)
@@ -99,7 +103,9 @@ TEST(LinuxUsbStorageRegistry, EntriesOfTheFixtures) {
 }
 
 TEST(LinuxUsbStorageRegistry, PathsItAnswers) {
-    LinuxUsbStorageRegistry registry(sysroot("identity-two-sticks"));
+    FakeMounter mounter;
+    LinuxVolumeServices volumes(sysroot("identity-two-sticks"), mounter);
+    LinuxUsbStorageRegistry registry(volumes, sysroot("identity-two-sticks"));
     const std::string second = "USB\\VID_1234&PID_ABCD\\AA04012700007245";
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"hkey_local_machine\\system\\currentcontrolset\\services\\usbstor\\enum\\1", second},
@@ -118,66 +124,69 @@ TEST(LinuxUsbStorageRegistry, PathsItAnswers) {
         EXPECT_EQ(registry.RegRead(path), value) << path;
 }
 
-TEST(LinuxUsbStorageRegistry, EachWalkReadsTheListAfresh) {
+TEST(LinuxUsbStorageRegistry, EachReadingOfTheDriveListGetsItsOwnList) {
     TemporaryFolder folder;
     const std::filesystem::path root = copySysroot("identity-card-reader", folder.path());
     const std::filesystem::path stick = root / "sys/bus/usb/devices/1-5:1.0";
     const std::filesystem::path unplugged = root / "unplugged";
     const std::string reader = "USB\\VID_058F&PID_6366\\058F63666433";
     const std::string sandisk = "USB\\VID_0781&PID_5567\\4C530001230509116373";
-    LinuxUsbStorageRegistry registry(root.string());
+    FakeMounter mounter;
+    LinuxVolumeServices volumes(root.string(), mounter);
+    LinuxUsbStorageRegistry registry(volumes, root.string());
     const auto read = [&registry](const std::string &name) { return registry.RegRead(kEnum + name); };
 
     // The stick without a disk yet is pulled in the middle of a walk: the walk goes on over the list its
-    // Count was read from, so its count and its entries agree. The next walk sees it gone.
+    // Count was read from, so its count and its entries agree; so does every walk until the scan reads the
+    // drive list again, as the scan's rows must all see one state of the machine.
     ASSERT_EQ(read("Count"), "2");
     EXPECT_EQ(read("0"), reader);
     std::filesystem::rename(stick, unplugged);
     EXPECT_EQ(read("1"), sandisk);
+    EXPECT_EQ(read("Count"), "2");
+    volumes.refreshDriveList();
     EXPECT_EQ(read("Count"), "1");
     EXPECT_EQ(read("0"), reader);
     EXPECT_EQ(read("1"), std::nullopt);
 
-    // Plugged in again between two walks: the next one lists it.
+    // Plugged in again before the next scan: that scan lists it.
     std::filesystem::rename(unplugged, stick);
+    volumes.refreshDriveList();
     EXPECT_EQ(read("Count"), "2");
-    EXPECT_EQ(read("1"), sandisk);
-
-    // A numbered read that does not go on upwards starts a reading of its own, Count or not.
-    std::filesystem::rename(stick, unplugged);
-    EXPECT_EQ(read("1"), std::nullopt);
-    std::filesystem::rename(unplugged, stick);
-    EXPECT_EQ(read("0"), reader);
     EXPECT_EQ(read("1"), sandisk);
 }
 
-TEST(UsbAttachmentOf, FollowsTheDiskLinkInsideTheRoot) {
+TEST(DiskInventoryUsb, FollowsTheDiskLinkInsideTheRoot) {
     TemporaryFolder folder;
     const std::filesystem::path root = copySysroot("identity-card-reader", folder.path());
     const std::filesystem::path block = root / "sys/block";
     const std::string slot =
         "../devices/pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.0/host6/target6:0:0/6:0:0:1/block/sdc";
     std::filesystem::create_directory_symlink("./../block/" + slot, block / "dotted");
+    std::filesystem::create_directory_symlink("/sys" + slot.substr(2), block / "absolute");
     std::filesystem::create_directory_symlink("../../../../../../../../../../../.." + slot.substr(2),
                                               block / "escapes");
-    std::filesystem::create_directory_symlink("/sys" + slot.substr(2), block / "absolute");
     std::filesystem::create_directory_symlink("../devices/missing/sdq", block / "gone");
     std::filesystem::create_directories(block / "plain");
     const SystemRoot system(root.string());
+    const auto attachmentOf = [&system](const std::string &name) {
+        const auto disk = DiskInventory::readDisk(system, name);
+        return disk ? disk->usb : std::nullopt;
+    };
 
     for (const char *name : {"sdc", "dotted"}) {
-        const auto second = usbAttachmentOf(system, name);
+        const auto second = attachmentOf(name);
         ASSERT_TRUE(second.has_value()) << name;
         EXPECT_EQ(second->portPath, "1-4");
         EXPECT_EQ(second->deviceFolder, "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-4");
         EXPECT_EQ(second->lun, 1u);
     }
-    const auto first = usbAttachmentOf(system, "sdb");
+    const auto first = attachmentOf("sdb");
     ASSERT_TRUE(first.has_value());
     EXPECT_EQ(first->lun, 0u);
     // Out of the root, even where the machine's own folders would lie, into nothing, or no USB at all.
     for (const char *name : {"escapes", "absolute", "gone", "plain", "sdq", "", "..", "../block/sdc"})
-        EXPECT_FALSE(usbAttachmentOf(system, name).has_value()) << name;
+        EXPECT_FALSE(attachmentOf(name).has_value()) << name;
 }
 
 } // namespace

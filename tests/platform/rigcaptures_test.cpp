@@ -57,9 +57,9 @@ TEST(RigCaptures, CardReaderSlotsAndGuardedSticks) {
     const SystemRoot reader(sysroot("rig-card-reader"));
     const DriveMap readerMap = DriveMap::read(reader);
     for (const MappedVolume &volume : readerMap.volumes())
-        EXPECT_TRUE(isCardReaderSlot(reader, volume.diskName)) << volume.diskName;
+        EXPECT_TRUE(isCardReaderSlot(DiskInventory::read(reader), volume.diskName)) << volume.diskName;
     const SystemRoot stick(sysroot("rig-ten-sticks"));
-    EXPECT_FALSE(isCardReaderSlot(stick, DriveMap::read(stick).find('F')->diskName));
+    EXPECT_FALSE(isCardReaderSlot(DiskInventory::read(stick), DriveMap::read(stick).find('F')->diskName));
 
     const SystemRoot guarded(sysroot("rig-guarded-sticks"));
     const DriveMap map = DriveMap::read(guarded);
@@ -90,7 +90,7 @@ TEST(RigCaptures, IdentitiesAsTheGadgetsDeclaredThem) {
         FakeMounter mounter;
         LinuxVolumeServices volumes(sysroot(tree), mounter);
         LinuxManagementData management(volumes, sysroot(tree));
-        LinuxUsbStorageRegistry registry(sysroot(tree));
+        LinuxUsbStorageRegistry registry(volumes, sysroot(tree));
         UsbIdentityLookup lookup(management, registry);
         for (const Expected &stick : expected) {
             SCOPED_TRACE(std::string(tree) + " " + stick.letter);

@@ -101,7 +101,7 @@ TEST(VolumeGuard, DiskWithoutMediumPassesOnlyWhereTheCallerAllowsIt) {
     const std::string tree = copySysroot("guarded-sticks", folder.path());
     const SystemRoot root(tree);
     const DriveMap map = DriveMap::read(root);
-    const VolumeCheck empty = checkVolume(root, map, 'L', MediumRule::MayBeMissing);
+    const VolumeCheck empty = checkVolume(root, map, 'L', GuardRules{MediumRule::MayBeMissing});
     ASSERT_TRUE(empty.volume);
     EXPECT_FALSE(empty.volume->hasMedium);
     EXPECT_EQ(empty.volume->diskName, "sdf");
@@ -110,7 +110,8 @@ TEST(VolumeGuard, DiskWithoutMediumPassesOnlyWhereTheCallerAllowsIt) {
     writeFileBytes(tree + "/sys/block/sdc/size", "0\n");
     const DriveMap emptied = DriveMap::read(root);
     EXPECT_EQ(checkVolume(root, emptied, 'G').refusal, Refusal::NoMedium);
-    EXPECT_EQ(checkVolume(root, emptied, 'G', MediumRule::MayBeMissing).refusal, Refusal::SystemMount);
+    EXPECT_EQ(checkVolume(root, emptied, 'G', GuardRules{MediumRule::MayBeMissing}).refusal,
+              Refusal::SystemMount);
 }
 
 TEST(VolumeGuard, RefusesWhatChangedAfterTheMapWasRead) {

@@ -1,5 +1,7 @@
 #include "rig/station.h"
 
+#include "platform/linux/sysfs/volumeguard.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeySequence>
@@ -43,9 +45,11 @@ std::string buildFolder() {
 
 Station::Station()
     : m_programFolder(makeProgramFolder()),
-      m_launcher(m_programFolder, [this](const std::string &path) { return m_volumes.nativePath(path); }),
-      m_services{m_volumes, m_directories, m_files,         m_codePage,     m_launcher,
-                 m_management, m_registry, m_deviceChanges, m_programFolder} {
+      m_launcher(
+          m_programFolder, [this](const std::string &path) { return m_volumes.nativePath(path); },
+          [this] { return scannedDisksText(m_volumes.driveMap()); }),
+      m_services{m_volumes,    m_directories, m_files,         m_codePage,     m_launcher,
+                 m_management, m_registry,    m_deviceChanges, m_programFolder} {
     // Detached programs are orphaned on purpose; here they come back to us instead of to PID 1.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     m_window = std::make_unique<Form1>(Variant::V2, "rig@dravex.example", m_services);
@@ -104,14 +108,17 @@ std::string Station::describe() {
         const auto device = m_rig.volumeDevice(port);
         if (!device)
             continue;
-        const QStringList fileSystem = QString::fromStdString(run({"udevadm", "info", "-q", "property", *device}).out)
-                                           .split('\n')
-                                           .filter(QStringLiteral("ID_FS_"));
-        const std::string properties = fileSystem.isEmpty() ? "(no ID_FS_)" : fileSystem.join(' ').toStdString();
+        const QStringList fileSystem =
+            QString::fromStdString(run({"udevadm", "info", "-q", "property", *device}).out)
+                .split('\n')
+                .filter(QStringLiteral("ID_FS_"));
+        const std::string properties =
+            fileSystem.isEmpty() ? "(no ID_FS_)" : fileSystem.join(' ').toStdString();
         std::string mounts;
         for (const std::string &point : mountPointsOf(*device))
             mounts += " " + point;
-        text += "  port " + std::to_string(port) + ": " + *device + " " + properties + " mounted at:" + mounts + "\n";
+        text += "  port " + std::to_string(port) + ": " + *device + " " + properties +
+                " mounted at:" + mounts + "\n";
     }
     return text;
 }

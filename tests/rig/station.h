@@ -92,7 +92,7 @@ private:
     UdevDeviceChangeSource m_deviceChanges;
     LinuxLauncher m_launcher;
     LinuxManagementData m_management{m_volumes};
-    LinuxUsbStorageRegistry m_registry;
+    LinuxUsbStorageRegistry m_registry{m_volumes};
     PlatformServices m_services;
     RecordingOperator m_person;
     std::unique_ptr<Form1> m_window;

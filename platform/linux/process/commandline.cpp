@@ -8,24 +8,37 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+// Where the program, the first argument, ends.
+size_t programEnd(std::string_view text) {
+    if (!text.empty() && text[0] == '"') {
+        const size_t close = text.find('"', 1);
+        return close == std::string_view::npos ? text.size() : close + 1;
+    }
+    size_t i = 0;
+    while (i < text.size() && !isBlank(text[i]))
+        ++i;
+    return i;
+}
+
 } // namespace
+
+std::string_view argumentsText(std::string_view commandLine) {
+    size_t i = programEnd(commandLine);
+    while (i < commandLine.size() && isBlank(commandLine[i]))
+        ++i;
+    return commandLine.substr(i);
+}
 
 std::vector<std::string> splitWindowsCommandLine(std::string_view text) {
     std::vector<std::string> arguments;
     if (text.empty())
         return arguments;
 
-    size_t i = 0;
-    if (text[0] == '"') {
-        const size_t close = text.find('"', 1);
-        arguments.emplace_back(
-            text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
-        i = close == std::string_view::npos ? text.size() : close + 1;
-    } else {
-        while (i < text.size() && !isBlank(text[i]))
-            ++i;
+    size_t i = programEnd(text);
+    if (text[0] == '"')
+        arguments.emplace_back(text.substr(1, i - 1 - (text[i - 1] == '"' && i > 1 ? 1 : 0)));
+    else
         arguments.emplace_back(text.substr(0, i));
-    }
 
     while (true) {
         while (i < text.size() && isBlank(text[i]))

@@ -12,4 +12,8 @@ namespace dravex {
 // closing quote when it starts with one, and keeps its backslashes. An empty text has no arguments.
 std::vector<std::string> splitWindowsCommandLine(std::string_view text);
 
+// The arguments of a command line as the program receives them on Windows, as one text: everything after
+// the program and the blanks that follow it, blanks inside kept as they are.
+std::string_view argumentsText(std::string_view commandLine);
+
 } // namespace dravex

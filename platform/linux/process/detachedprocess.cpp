@@ -1,9 +1,11 @@
 #include "platform/linux/process/detachedprocess.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -100,13 +102,29 @@ int highestDescriptor() {
 
 } // namespace
 
-std::optional<long> startDetached(const std::vector<std::string> &arguments) {
+std::optional<long> startDetached(const std::vector<std::string> &arguments,
+                                  const std::vector<std::string> &environment) {
     if (arguments.empty() || arguments.front().empty())
         return std::nullopt;
     std::vector<char *> argv;
     for (const std::string &argument : arguments)
         argv.push_back(const_cast<char *>(argument.c_str()));
     argv.push_back(nullptr);
+    // Ours, with the given variables in place of any of the same name.
+    std::vector<char *> envp;
+    for (char **variable = environ; *variable; ++variable) {
+        const std::string_view entry(*variable);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        const bool replaced =
+            std::any_of(environment.begin(), environment.end(), [&](const std::string &given) {
+                return given.compare(0, name.size() + 1, std::string(name) + "=") == 0;
+            });
+        if (!replaced)
+            envp.push_back(*variable);
+    }
+    for (const std::string &variable : environment)
+        envp.push_back(const_cast<char *>(variable.c_str()));
+    envp.push_back(nullptr);
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
@@ -120,7 +138,7 @@ std::optional<long> startDetached(const std::vector<std::string> &arguments) {
                 ::close(fd);
         return std::nullopt;
     }
-    Launch launch{argv[0], argv.data(), environ, devNull, report[1], highestDescriptor(), {}};
+    Launch launch{argv[0], argv.data(), envp.data(), devNull, report[1], highestDescriptor(), {}};
     sigemptyset(&launch.emptyMask);
 
     const pid_t intermediate = ::fork();

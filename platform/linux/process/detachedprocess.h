@@ -10,6 +10,8 @@ namespace dravex {
 // in a session of its own, never a child of ours (so never a zombie of ours), standard input and
 // output on /dev/null and no other descriptor of ours open. Returns once the program runs, with its
 // process id; nothing when it could not be started.
-std::optional<long> startDetached(const std::vector<std::string> &arguments);
+// environment holds "NAME=VALUE" entries set for the program on top of ours.
+std::optional<long> startDetached(const std::vector<std::string> &arguments,
+                                  const std::vector<std::string> &environment = {});
 
 } // namespace dravex

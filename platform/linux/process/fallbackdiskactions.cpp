@@ -83,9 +83,15 @@ bool FallbackDiskActions::unmount(const std::string &volumeKernelName) {
 bool FallbackDiskActions::powerOff(const std::string &diskKernelName) {
     if (!isPlainName(diskKernelName))
         return false;
-    const auto removable = m_root.readFile("/sys/block/" + diskKernelName + "/removable");
-    if (!removable || trimmed(*removable) != "1" || isCardReaderSlot(m_root, diskKernelName))
+    const DiskInventory inventory = DiskInventory::read(m_root);
+    const DiskRecord *disk = inventory.find(diskKernelName);
+    if (!disk || disk->removable != true || isCardReaderSlot(inventory, diskKernelName))
         return false;
+    // Deleting the device under a mapping would leave whatever is mounted from it dangling.
+    for (const BlockDevice *device : disk->devices()) {
+        if (!device->holders.empty())
+            return false;
+    }
     // The kernel drops the device without asking; whatever is cached must be on the medium before.
     ::sync();
     const std::string path = m_root.path("/sys/block/" + diskKernelName + "/device/delete");

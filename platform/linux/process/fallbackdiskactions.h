@@ -29,6 +29,8 @@ public:
     // Never for a card-reader slot: that would take the slot away until the reader is plugged in again.
     bool powerOff(const std::string &diskKernelName) override;
     bool eject(const std::string &diskKernelName) override;
+    // Never: without UDisks2 nobody could tell the desktop that a mapping it may be using went away.
+    bool closeHolder(const std::string &, const std::string &) override { return false; }
 
 private:
     SystemRoot m_root;

@@ -2,6 +2,8 @@
 
 #include "platform/linux/process/commandline.h"
 #include "platform/linux/process/detachedprocess.h"
+#include "platform/linux/process/helperenvironment.h"
+#include "platform/linux/process/programsearch.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -18,25 +20,8 @@ bool isFile(const std::string &path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
-bool isExecutableFile(const std::string &path) {
-    return isFile(path) && ::access(path.c_str(), X_OK) == 0;
-}
-
 std::optional<std::string> findOnPath(const std::string &name) {
-    const char *searchPath = std::getenv("PATH");
-    if (!searchPath)
-        return std::nullopt;
-    const std::string folders = searchPath;
-    size_t start = 0;
-    while (start <= folders.size()) {
-        const size_t end = std::min(folders.find(':', start), folders.size());
-        const std::string folder = folders.substr(start, end - start);
-        // An empty entry would mean the current folder, which is nobody's choice here.
-        if (!folder.empty() && isExecutableFile(folder + "/" + name))
-            return folder + "/" + name;
-        start = end + 1;
-    }
-    return std::nullopt;
+    return findProgram(name, std::getenv("PATH"));
 }
 
 bool hasDisplay() {
@@ -53,8 +38,9 @@ std::optional<std::string> findTerminal() {
 
 } // namespace
 
-LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath)
-    : m_toolDirectory(std::move(toolDirectory)), m_nativePath(std::move(nativePath)) {}
+LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks)
+    : m_toolDirectory(std::move(toolDirectory)), m_nativePath(std::move(nativePath)),
+      m_scannedDisks(std::move(scannedDisks)) {}
 
 std::optional<std::string> LinuxLauncher::locate(const std::string &program) const {
     if (program.empty())
@@ -98,6 +84,15 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
     if (arguments.empty())
         return std::nullopt;
     const std::string program = arguments.front();
+    // Our own helpers learn the command line as written and what the letters named at the scan.
+    std::vector<std::string> environment;
+    const std::string ownFolder = m_toolDirectory + "/";
+    if (program.compare(0, ownFolder.size(), ownFolder) == 0 &&
+        program.find('/', ownFolder.size()) == std::string::npos) {
+        environment.push_back(std::string(kCommandLineVariable) + "=" + commandLine);
+        if (m_scannedDisks)
+            environment.push_back(std::string(kScannedDisksVariable) + "=" + m_scannedDisks());
+    }
 
     if (windowStyle == kWindowNormalFocus && hasDisplay()) {
         if (const auto terminal = findTerminal())
@@ -108,7 +103,7 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
             return std::nullopt;
         arguments = {*opener, program};
     }
-    return startDetached(arguments);
+    return startDetached(arguments, environment);
 }
 
 } // namespace dravex

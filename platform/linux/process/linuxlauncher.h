@@ -17,11 +17,18 @@ namespace dravex {
 // Window styles: 0 runs detached with no terminal; 1 runs in a terminal window when there is a display
 // and a terminal program, otherwise as 0; 3 runs an executable as 0 and opens any other file with
 // xdg-open. Other styles run as 0.
+//
+// A program from the tool's own folder also gets DRAVEX_COMMAND_LINE (the command line as written, which
+// argv cannot carry: runs of blanks) and DRAVEX_SCANNED_DISKS.
 class LinuxLauncher : public Launcher {
 public:
     using NativePath = std::function<std::optional<std::string>(const std::string &windowsPath)>;
 
-    LinuxLauncher(std::string toolDirectory, NativePath nativePath);
+    // What the letters named at the tool's last scan (scannedDisksText), for the helpers in the tool's
+    // folder.
+    using ScannedDisks = std::function<std::string()>;
+
+    LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks = {});
 
     std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
 
@@ -32,6 +39,7 @@ private:
 
     std::string m_toolDirectory;
     NativePath m_nativePath;
+    ScannedDisks m_scannedDisks;
 };
 
 } // namespace dravex

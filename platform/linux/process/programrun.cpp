@@ -1,10 +1,11 @@
 #include "platform/linux/process/programrun.h"
 
+#include "platform/linux/process/programsearch.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,29 +15,11 @@ namespace dravex {
 
 namespace {
 
-bool isExecutableFile(const std::string &path) {
-    struct stat status {};
-    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && ::access(path.c_str(), X_OK) == 0;
-}
-
 std::optional<std::string> locateProgram(const std::string &name) {
     if (name.find('/') != std::string::npos)
         return name;
-    const char *searchPath = std::getenv("PATH");
     // sbin is missing from an operator's PATH, but that is where mkfs.vfat and fatlabel live.
-    const std::string folders = std::string(searchPath ? searchPath : "") + ":/usr/sbin:/sbin";
-    size_t start = 0;
-    while (start <= folders.size()) {
-        size_t end = folders.find(':', start);
-        if (end == std::string::npos)
-            end = folders.size();
-        const std::string folder = folders.substr(start, end - start);
-        // An empty entry would mean the current folder, which is nobody's choice here.
-        if (!folder.empty() && isExecutableFile(folder + "/" + name))
-            return folder + "/" + name;
-        start = end + 1;
-    }
-    return std::nullopt;
+    return findProgram(name, std::getenv("PATH"), "/usr/sbin:/sbin");
 }
 
 } // namespace

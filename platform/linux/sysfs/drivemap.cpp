@@ -1,8 +1,5 @@
 #include "platform/linux/sysfs/drivemap.h"
 
-#include "platform/linux/sysfs/textfields.h"
-#include "platform/linux/sysfs/udevrecord.h"
-
 #include <algorithm>
 #include <tuple>
 
@@ -54,60 +51,31 @@ int naturalCompare(const std::string &left, const std::string &right) {
     return left.compare(right) < 0 ? -1 : (left == right ? 0 : 1);
 }
 
-std::optional<UdevRecord> readUdevRecord(const SystemRoot &root, unsigned major, unsigned minor) {
-    const auto text = root.readFile(udevDataPath(major, minor));
-    if (!text)
-        return std::nullopt;
-    return parseUdevRecord(*text);
-}
-
-std::optional<std::pair<unsigned, unsigned>> readDevice(const SystemRoot &root, const std::string &folder) {
-    const auto text = root.readFile(folder + "/dev");
-    return text ? parseMajorMinor(*text) : std::nullopt;
-}
-
-void addDisk(const SystemRoot &root, const std::string &disk, std::vector<MappedVolume> &volumes) {
-    const std::string folder = "/sys/block/" + disk;
-    // What we cannot confirm as removable we never touch.
-    const auto removable = root.readFile(folder + "/removable");
-    if (!removable || trimmed(*removable) != "1")
+void addDisk(const DiskRecord &disk, std::vector<MappedVolume> &volumes) {
+    // What we cannot confirm as removable we never touch; optical units are no removable disks to us.
+    if (!disk.disk.hasNumber || disk.removable != true || disk.optical)
         return;
-    const auto device = readDevice(root, folder);
-    if (!device)
-        return;
-    const UdevRecord record = readUdevRecord(root, device->first, device->second).value_or(UdevRecord{});
-    if (record.count("ID_CDROM") && record.at("ID_CDROM") == "1")
-        return;
-
     MappedVolume whole;
-    whole.diskName = disk;
-    whole.volumeName = disk;
-    whole.major = device->first;
-    whole.minor = device->second;
-    const auto port = record.find("ID_PATH");
-    whole.portPath = port != record.end() && !port->second.empty() ? port->second : disk;
-    // An unreadable size counts as no medium: nothing there we could read.
-    const auto size = root.readFile(folder + "/size");
-    whole.hasMedium = size && parseUnsigned(*size).value_or(0) > 0;
-
+    whole.diskName = disk.name();
+    whole.volumeName = disk.name();
+    whole.major = disk.disk.major;
+    whole.minor = disk.disk.minor;
+    whole.diskseq = disk.diskseq;
+    whole.portPath = disk.portPath();
+    whole.hasMedium = disk.hasMedium();
     bool hasPartitions = false;
     if (whole.hasMedium) {
-        for (const std::string &entry : root.listFolder(folder)) {
-            if (entry.compare(0, disk.size(), disk) != 0 || entry.size() == disk.size())
-                continue;
-            const std::string partitionFolder = folder + "/" + entry;
-            const auto number = root.readFile(partitionFolder + "/partition");
-            const uint64_t partitionNumber = number ? parseUnsigned(*number).value_or(0) : 0;
-            const auto partitionDevice = readDevice(root, partitionFolder);
-            if (partitionNumber == 0 || partitionNumber > 0xFFFF || !partitionDevice)
+        for (const BlockDevice &partition : disk.partitions) {
+            hasPartitions = true;
+            // Windows gives a container of logical partitions no letter of its own.
+            if (partition.extendedContainer)
                 continue;
             MappedVolume volume = whole;
-            volume.volumeName = entry;
-            volume.partitionNumber = static_cast<unsigned>(partitionNumber);
-            volume.major = partitionDevice->first;
-            volume.minor = partitionDevice->second;
+            volume.volumeName = partition.name;
+            volume.partitionNumber = partition.partitionNumber;
+            volume.major = partition.major;
+            volume.minor = partition.minor;
             volumes.push_back(std::move(volume));
-            hasPartitions = true;
         }
     }
     if (!hasPartitions)
@@ -120,14 +88,14 @@ bool naturalLess(const std::string &left, const std::string &right) {
     return naturalCompare(left, right) < 0;
 }
 
-std::string udevDataPath(unsigned major, unsigned minor) {
-    return "/run/udev/data/b" + std::to_string(major) + ":" + std::to_string(minor);
+DriveMap DriveMap::read(const SystemRoot &root) {
+    return build(DiskInventory::read(root));
 }
 
-DriveMap DriveMap::read(const SystemRoot &root) {
+DriveMap DriveMap::build(const DiskInventory &inventory) {
     DriveMap map;
-    for (const std::string &disk : root.listFolder("/sys/block"))
-        addDisk(root, disk, map.m_volumes);
+    for (const DiskRecord &disk : inventory.disks())
+        addDisk(disk, map.m_volumes);
     std::sort(map.m_volumes.begin(), map.m_volumes.end(), [](const MappedVolume &a, const MappedVolume &b) {
         const int port = naturalCompare(a.portPath, b.portPath);
         if (port != 0)

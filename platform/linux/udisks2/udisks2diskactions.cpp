@@ -110,6 +110,19 @@ bool UDisks2DiskActions::eject(const std::string &diskKernelName) {
     return driveCall(diskKernelName, QStringLiteral("Eject"));
 }
 
+bool UDisks2DiskActions::closeHolder(const std::string &volumeKernelName,
+                                     const std::string &holderKernelName) {
+    const auto backing =
+        property(blockPath(holderKernelName), QStringLiteral("org.freedesktop.UDisks2.Block"),
+                 QStringLiteral("CryptoBackingDevice"));
+    if (!backing || backing->value<QDBusObjectPath>().path() != blockPath(volumeKernelName))
+        return false;
+    if (!unmount(holderKernelName))
+        return false;
+    return succeeded(call(blockPath(volumeKernelName), QStringLiteral("org.freedesktop.UDisks2.Encrypted"),
+                          QStringLiteral("Lock"), {QVariantMap{}}, kCallTimeoutMs));
+}
+
 bool udisks2Reachable() {
     // A ping starts the service when the bus activates it on demand, as it does on most desktops.
     return succeeded(call(QStringLiteral("/org/freedesktop/UDisks2"),

@@ -16,6 +16,8 @@ public:
     bool unmount(const std::string &volumeKernelName) override;
     bool powerOff(const std::string &diskKernelName) override;
     bool eject(const std::string &diskKernelName) override;
+    // Only the mapping of an encrypted volume: its file system unmounted, then the volume locked.
+    bool closeHolder(const std::string &volumeKernelName, const std::string &holderKernelName) override;
 
 private:
     UDisks2Mounter m_mounter;

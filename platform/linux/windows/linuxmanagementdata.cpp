@@ -36,10 +36,6 @@ std::optional<uint64_t> numberAttribute(const SystemRoot &root, const std::strin
     return text ? parseUnsigned(*text) : std::nullopt;
 }
 
-bool isOptical(const UdevRecord &record) {
-    return valueOf(record, "ID_CDROM") == "1";
-}
-
 // A device field for people: udev's escaped form keeps the device's own blanks.
 std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
                                 const std::string &sysfsAttribute) {
@@ -75,17 +71,6 @@ unsigned lunOfIdPath(const std::string &idPath) {
     return scsiAddressLun(std::string_view(idPath).substr(scsi + 6)).value_or(0);
 }
 
-unsigned partitionCount(const SystemRoot &root, const std::string &disk) {
-    unsigned count = 0;
-    for (const std::string &entry : root.listFolder("/sys/block/" + disk)) {
-        if (entry.size() <= disk.size() || entry.compare(0, disk.size(), disk) != 0)
-            continue;
-        if (numberAttribute(root, "/sys/block/" + disk + "/" + entry + "/partition").value_or(0) > 0)
-            ++count;
-    }
-    return count;
-}
-
 ManagementInstance makeInstance(const std::string &className, const MofProperties &properties) {
     ManagementInstance instance;
     for (const auto &property : properties)
@@ -103,25 +88,15 @@ std::string trimmedClassName(const std::string &name) {
 
 } // namespace
 
-std::vector<NumberedDisk> numberedDiskRecords(const SystemRoot &root) {
-    std::vector<NumberedDisk> disks;
-    for (std::string &name : root.listFolder("/sys/block")) {
-        if (isVirtualDiskName(name))
-            continue;
-        UdevRecord record = diskUdevRecord(root, name);
-        if (!isOptical(record))
-            disks.push_back({std::move(name), std::move(record)});
+std::vector<const DiskRecord *> numberedDisks(const DiskInventory &inventory) {
+    std::vector<const DiskRecord *> disks;
+    for (const DiskRecord &disk : inventory.disks()) {
+        if (!isVirtualDiskName(disk.name()) && !disk.optical)
+            disks.push_back(&disk);
     }
     std::sort(disks.begin(), disks.end(),
-              [](const NumberedDisk &a, const NumberedDisk &b) { return diskNameLess(a.name, b.name); });
+              [](const DiskRecord *a, const DiskRecord *b) { return diskNameLess(a->name(), b->name()); });
     return disks;
-}
-
-std::vector<std::string> numberedDisks(const SystemRoot &root) {
-    std::vector<std::string> names;
-    for (NumberedDisk &disk : numberedDiskRecords(root))
-        names.push_back(std::move(disk.name));
-    return names;
 }
 
 LinuxManagementData::LinuxManagementData(LinuxVolumeServices &volumes, std::string root)
@@ -130,27 +105,26 @@ LinuxManagementData::LinuxManagementData(LinuxVolumeServices &volumes, std::stri
 std::optional<std::vector<ManagementInstance>>
 LinuxManagementData::InstancesOf(const std::string &className) {
     const std::string name = trimmedClassName(className);
-    if (name == "Win32_LogicalDiskToPartition") {
-        m_associationNumbering = numberedDiskRecords(m_root);
-        return logicalDisksToPartitions(*m_associationNumbering);
-    }
+    if (name == "Win32_LogicalDiskToPartition")
+        return logicalDisksToPartitions(numberedDisks(m_volumes.inventory()));
     if (name == "Win32_DiskDrive") {
-        std::vector<NumberedDisk> disks =
-            m_associationNumbering ? std::move(*m_associationNumbering) : numberedDiskRecords(m_root);
-        m_associationNumbering.reset();
-        return diskDrives(disks);
+        const std::vector<const DiskRecord *> disks = numberedDisks(m_volumes.inventory());
+        const uint64_t reading = m_volumes.driveListReadings();
+        if (!m_diskDrives || m_diskDrives->first != reading)
+            m_diskDrives = std::make_pair(reading, diskDrives(disks));
+        return m_diskDrives->second;
     }
     return std::vector<ManagementInstance>{};
 }
 
 std::vector<ManagementInstance>
-LinuxManagementData::logicalDisksToPartitions(const std::vector<NumberedDisk> &numbering) {
+LinuxManagementData::logicalDisksToPartitions(const std::vector<const DiskRecord *> &numbering) {
     const std::string machine =
         "\\\\" + managementHostName(m_root.readFile("/proc/sys/kernel/hostname").value_or("")) +
         "\\root\\cimv2:";
     std::vector<std::string> disks;
-    for (const NumberedDisk &disk : numbering)
-        disks.push_back(disk.name);
+    for (const DiskRecord *disk : numbering)
+        disks.push_back(disk->name());
     std::vector<ManagementInstance> instances;
     // The letters are those of the last scan; whether each volume is still there is read now.
     for (const MappedVolume &volume : m_volumes.driveMap().volumes()) {
@@ -180,14 +154,15 @@ LinuxManagementData::logicalDisksToPartitions(const std::vector<NumberedDisk> &n
 }
 
 std::vector<ManagementInstance>
-LinuxManagementData::diskDrives(const std::vector<NumberedDisk> &disks) const {
+LinuxManagementData::diskDrives(const std::vector<const DiskRecord *> &disks) const {
     std::vector<ManagementInstance> instances;
     for (size_t number = 0; number < disks.size(); ++number) {
-        const std::string &disk = disks[number].name;
+        const DiskRecord &diskRecord = *disks[number];
+        const std::string &disk = diskRecord.name();
         const std::string folder = "/sys/block/" + disk;
         const std::string device = folder + "/device/";
-        const UdevRecord &record = disks[number].record;
-        const auto attachment = usbAttachmentOf(m_root, disk);
+        const UdevRecord &record = diskRecord.disk.udev;
+        const std::optional<UsbAttachment> &attachment = diskRecord.usb;
         const std::string bus = valueOf(record, "ID_BUS");
         const std::string driver = valueOf(record, "ID_USB_DRIVER");
         const bool usb = attachment || bus == "usb" || driver == "usb-storage" || driver == "uas";
@@ -223,12 +198,11 @@ LinuxManagementData::diskDrives(const std::vector<NumberedDisk> &disks) const {
         }
 
         setText("InterfaceType", usb ? "USB" : (bus == "ata" ? "IDE" : "SCSI"));
-        setText("MediaType", attribute(m_root, folder + "/removable") == "1" ? "Removable Media"
-                                                                             : "Fixed hard disk media");
+        setText("MediaType", diskRecord.removable == true ? "Removable Media" : "Fixed hard disk media");
         const uint64_t block = numberAttribute(m_root, folder + "/queue/logical_block_size").value_or(0);
         setNumber("BytesPerSector", block > 0 && block <= kLargestBlock ? block : kSectorBytes);
-        setNumber("Partitions", partitionCount(m_root, disk));
-        const uint64_t sectors = numberAttribute(m_root, folder + "/size").value_or(0);
+        setNumber("Partitions", diskRecord.partitions.size());
+        const uint64_t sectors = diskRecord.disk.sectors;
         if (sectors > 0 && sectors <= std::numeric_limits<uint64_t>::max() / kSectorBytes)
             setNumber("Size", sectors * kSectorBytes);
 

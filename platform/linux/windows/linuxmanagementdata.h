@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/linux/sysfs/diskinventory.h"
 #include "platform/linux/sysfs/systemroot.h"
 #include "platform/linux/sysfs/udevrecord.h"
 #include "platform/linux/windows/linuxvolumeservices.h"
@@ -11,25 +12,17 @@
 
 namespace dravex {
 
-// The disks as Win32_DiskDrive numbers them: every entry of /sys/block except those that are no drives
-// to Windows (isVirtualDiskName, and optical drives by udev's ID_CDROM=1), in diskNameLess order; a disk's
-// number is its place in this list, so sda, sdb, ... are disks 0, 1, ... on a machine of SCSI disks.
-std::vector<std::string> numberedDisks(const SystemRoot &root);
-
-// A numbered disk with the udev record that told it from an optical drive, so the disk list reads each
-// record once.
-struct NumberedDisk {
-    std::string name;
-    UdevRecord record;
-};
-std::vector<NumberedDisk> numberedDiskRecords(const SystemRoot &root);
+// The disks as Win32_DiskDrive numbers them: every disk of the inventory except those that are no drives
+// to Windows (isVirtualDiskName, and optical drives), in diskNameLess order; a disk's number is its place in
+// this list, so sda, sdb, ... are disks 0, 1, ... on a machine of SCSI disks.
+std::vector<const DiskRecord *> numberedDisks(const DiskInventory &inventory);
 
 // The management classes the tool asks for, made from sysfs and the udev database below the system root:
 // Win32_LogicalDiskToPartition for the drive letters of the volume services, and Win32_DiskDrive for
-// every numbered disk. Each call reads afresh, but for one thing: a disk list asked for right after an
-// association list, as the identity lookup asks for the two, numbers the disks as that association list did,
-// so a disk plugged in between cannot shift the numbers under it. What cannot be read leaves its property
-// out.
+// every numbered disk. Both number the disks of the volume services' last reading of the drive list (each
+// scan makes one at its start), so a disk plugged in between the two cannot shift the numbers, and the
+// identity lookups of a scan's rows read the disks once; whether each lettered volume is still there is
+// read at each call. What cannot be read leaves its property out.
 class LinuxManagementData : public ManagementData {
 public:
     // root must be the one the volume services read below; their drive map gives the letters.
@@ -39,13 +32,14 @@ public:
     std::optional<std::vector<ManagementInstance>> InstancesOf(const std::string &className) override;
 
 private:
-    std::vector<ManagementInstance> logicalDisksToPartitions(const std::vector<NumberedDisk> &numbering);
-    std::vector<ManagementInstance> diskDrives(const std::vector<NumberedDisk> &disks) const;
+    std::vector<ManagementInstance>
+    logicalDisksToPartitions(const std::vector<const DiskRecord *> &numbering);
+    std::vector<ManagementInstance> diskDrives(const std::vector<const DiskRecord *> &disks) const;
 
     LinuxVolumeServices &m_volumes;
     SystemRoot m_root;
-    // The numbering of the last association list, until the disk list that follows it takes it.
-    std::optional<std::vector<NumberedDisk>> m_associationNumbering;
+    // The disk list made from one reading of the drive list, kept until the next.
+    std::optional<std::pair<uint64_t, std::vector<ManagementInstance>>> m_diskDrives;
 };
 
 } // namespace dravex

@@ -1,69 +1,16 @@
 #include "platform/linux/windows/linuxusbstorageregistry.h"
 
-#include "platform/linux/sysfs/drivemap.h"
 #include "platform/linux/sysfs/textfields.h"
 #include "platform/linux/windows/identitytext.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <map>
-#include <unistd.h>
 
 namespace dravex {
 
 namespace {
 
 const std::string kEnumKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\USBSTOR\\Enum\\";
-
-// Where a disk's /sys/block entry leads, as seen inside the root; nothing when it leads out of the root or
-// nowhere. The kernel links each disk into /sys/devices through real folders only, so the link is followed
-// as text: one readlink, where resolving every folder on the way cost a lookup each and made the identity
-// lookup of a full bench slow.
-std::optional<std::string> diskDevicePath(const SystemRoot &root, const std::string &diskName) {
-    const std::string entry = "/sys/block/" + diskName;
-    char target[PATH_MAX];
-    const ssize_t length = ::readlink(root.path(entry).c_str(), target, sizeof target);
-    if (length < 0) {
-        // A folder of its own, as a captured tree may hold one.
-        if (errno == EINVAL && root.isFolder(entry))
-            return entry;
-        return std::nullopt;
-    }
-    if (static_cast<size_t>(length) >= sizeof target)
-        return std::nullopt;
-    const std::string_view link(target, static_cast<size_t>(length));
-    // An absolute link names the machine's own folders, which only the whole machine has inside it.
-    if (link.empty() || (link.front() == '/' && !root.isWholeMachine()))
-        return std::nullopt;
-    std::vector<std::string_view> components;
-    if (link.front() != '/')
-        components = {"sys", "block"};
-    size_t start = 0;
-    while (start <= link.size()) {
-        size_t end = link.find('/', start);
-        if (end == std::string_view::npos)
-            end = link.size();
-        const std::string_view component = link.substr(start, end - start);
-        if (component == "..") {
-            if (components.empty())
-                return std::nullopt;
-            components.pop_back();
-        } else if (!component.empty() && component != ".") {
-            components.push_back(component);
-        }
-        start = end + 1;
-    }
-    std::string inside;
-    for (const std::string_view component : components) {
-        inside += '/';
-        inside += component;
-    }
-    // A disk that is gone leaves its link behind.
-    if (inside.empty() || !root.isFolder(inside))
-        return std::nullopt;
-    return inside;
-}
 
 bool equalsIgnoringCase(std::string_view left, std::string_view right) {
     if (left.size() != right.size())
@@ -100,40 +47,6 @@ struct StorageDevice {
 
 } // namespace
 
-std::optional<UsbAttachment> usbAttachmentOf(const SystemRoot &root, const std::string &diskName) {
-    if (diskName.empty() || diskName.find('/') != std::string::npos || diskName == "." || diskName == "..")
-        return std::nullopt;
-    const auto path = diskDevicePath(root, diskName);
-    if (!path)
-        return std::nullopt;
-    const std::string &inside = *path;
-    UsbAttachment attachment;
-    attachment.deviceFolder = usbDeviceFolder(inside);
-    if (attachment.deviceFolder.empty())
-        return std::nullopt;
-    attachment.portPath = attachment.deviceFolder.substr(attachment.deviceFolder.rfind('/') + 1);
-    // The SCSI address "6:0:0:1" below the interface names the slot.
-    size_t start = attachment.deviceFolder.size() + 1;
-    while (start < inside.size()) {
-        size_t end = inside.find('/', start);
-        if (end == std::string::npos)
-            end = inside.size();
-        if (const auto lun = scsiAddressLun(std::string_view(inside).substr(start, end - start)))
-            attachment.lun = *lun;
-        start = end + 1;
-    }
-    return attachment;
-}
-
-UdevRecord diskUdevRecord(const SystemRoot &root, const std::string &diskName) {
-    const auto dev = root.readFile("/sys/block/" + diskName + "/dev");
-    const auto device = dev ? parseMajorMinor(*dev) : std::nullopt;
-    if (!device)
-        return {};
-    const auto text = root.readFile(udevDataPath(device->first, device->second));
-    return text ? parseUdevRecord(*text) : UdevRecord{};
-}
-
 std::string usbProperty(const UdevRecord &record, const std::string &name) {
     for (const std::string &key : {"ID_USB_" + name, "ID_" + name}) {
         const auto found = record.find(key);
@@ -150,9 +63,14 @@ std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, cons
     return attribute(root, deviceFolder + "/serial");
 }
 
-LinuxUsbStorageRegistry::LinuxUsbStorageRegistry(std::string root) : m_root(std::move(root)) {}
+LinuxUsbStorageRegistry::LinuxUsbStorageRegistry(LinuxVolumeServices &volumes, std::string root)
+    : m_volumes(volumes), m_root(std::move(root)) {}
 
-std::vector<std::string> LinuxUsbStorageRegistry::entries() const {
+std::vector<std::string> LinuxUsbStorageRegistry::entries() {
+    const DiskInventory &inventory = m_volumes.inventory();
+    const uint64_t reading = m_volumes.driveListReadings();
+    if (m_entries && m_entries->first == reading)
+        return m_entries->second;
     std::map<std::string, StorageDevice> devices;
     const std::string bus = "/sys/bus/usb/devices";
     // Devices with a mass-storage interface, with or without a disk yet (an empty card reader).
@@ -165,20 +83,19 @@ std::vector<std::string> LinuxUsbStorageRegistry::entries() const {
             devices[port].folder = bus + "/" + port;
     }
     // Devices that carry a disk; udev's record of the first disk tells what udev knows of the device.
-    std::vector<std::string> disks = m_root.listFolder("/sys/block");
+    std::vector<const DiskRecord *> disks;
+    for (const DiskRecord &disk : inventory.disks()) {
+        if (disk.usb && !isVirtualDiskName(disk.name()))
+            disks.push_back(&disk);
+    }
     std::sort(disks.begin(), disks.end(),
-              [](const std::string &a, const std::string &b) { return diskNameLess(a, b); });
-    for (const std::string &disk : disks) {
-        if (isVirtualDiskName(disk))
-            continue;
-        const auto attachment = usbAttachmentOf(m_root, disk);
-        if (!attachment)
-            continue;
-        StorageDevice &device = devices[attachment->portPath];
+              [](const DiskRecord *a, const DiskRecord *b) { return diskNameLess(a->name(), b->name()); });
+    for (const DiskRecord *disk : disks) {
+        StorageDevice &device = devices[disk->usb->portPath];
         if (device.folder.empty())
-            device.folder = attachment->deviceFolder;
+            device.folder = disk->usb->deviceFolder;
         if (!device.diskRecord)
-            device.diskRecord = diskUdevRecord(m_root, disk);
+            device.diskRecord = disk->disk.udev;
     }
 
     std::vector<std::string> ports;
@@ -202,6 +119,7 @@ std::vector<std::string> LinuxUsbStorageRegistry::entries() const {
         const std::string instance = isUsableSerial(serial) ? serial : generatedInstanceId(port, 0);
         list.push_back("USB\\VID_" + vendorId + "&PID_" + productId + "\\" + instance);
     }
+    m_entries = std::make_pair(reading, list);
     return list;
 }
 

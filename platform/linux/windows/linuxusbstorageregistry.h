@@ -2,26 +2,15 @@
 
 #include "platform/linux/sysfs/systemroot.h"
 #include "platform/linux/sysfs/udevrecord.h"
+#include "platform/linux/windows/linuxvolumeservices.h"
 #include "platform/registryreader.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace dravex {
-
-// Where a disk hangs off USB.
-struct UsbAttachment {
-    std::string portPath;     // kernel name of the USB device: "1-3", "2-1.4" behind a hub
-    std::string deviceFolder; // its sysfs folder as seen inside the root
-    unsigned lun = 0;         // the disk's slot on the device: card readers have one per slot
-};
-
-// Nothing when the disk's sysfs folder lies below no USB interface, or its link leads out of the root.
-std::optional<UsbAttachment> usbAttachmentOf(const SystemRoot &root, const std::string &diskName);
-
-// The disk's udev record; empty when it has none we can read.
-UdevRecord diskUdevRecord(const SystemRoot &root, const std::string &diskName);
 
 // A USB key of udev: recent udev writes ID_USB_<name>, older udev only ID_<name>. Empty when neither is set.
 std::string usbProperty(const UdevRecord &record, const std::string &name);
@@ -35,23 +24,27 @@ std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, cons
 // One entry per USB device with a mass-storage interface, so a card reader is one entry however many slots
 // it has; ordered by port path. Everything is read below the system root.
 //
-// Reading Count reads the list afresh, and the numbered entries that follow it, upwards, are answered from
-// that reading: a walk of the list (Count, then 0, 1, ...) costs one reading and sees one state of the
-// machine, and the next walk sees a stick plugged in meanwhile. A numbered read that does not go on upwards
-// from the previous one reads the list afresh too.
+// The disks are those of the volume services' last reading of the drive list, which each scan makes at its
+// start, so the identity lookups of a scan's ten rows read the disks once; the USB devices are listed when
+// the list is first asked for after that reading. Reading Count takes the list, and the numbered entries
+// that follow it, upwards, are answered from it: a walk of the list (Count, then 0, 1, ...) sees one state
+// of the machine. A numbered read that does not go on upwards from the previous one takes the list anew.
 class LinuxUsbStorageRegistry : public RegistryReader {
 public:
-    explicit LinuxUsbStorageRegistry(std::string root = "/");
+    // root must be the one the volume services read below.
+    explicit LinuxUsbStorageRegistry(LinuxVolumeServices &volumes, std::string root = "/");
 
     // Key names compare without regard to letter case, as the registry's do; any other path gives nothing.
     std::optional<std::string> RegRead(const std::string &valuePath) override;
 
-    // The entries in order, read now: "USB\VID_0951&PID_1666\<serial>", or a generated id in place of a
-    // serial the device lacks.
-    std::vector<std::string> entries() const;
+    // The entries in order: "USB\VID_0951&PID_1666\<serial>", or a generated id in place of a serial the
+    // device lacks.
+    std::vector<std::string> entries();
 
 private:
+    LinuxVolumeServices &m_volumes;
     SystemRoot m_root;
+    std::optional<std::pair<uint64_t, std::vector<std::string>>> m_entries; // by drive-list reading
     std::optional<std::vector<std::string>> m_walk; // the list as the walk going on read it
     std::optional<unsigned> m_lastIndexRead;        // the walk's last numbered entry read
 };

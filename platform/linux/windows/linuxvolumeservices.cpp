@@ -64,11 +64,6 @@ uint32_t serialNumberOf(const std::string &uuid) {
     return serial;
 }
 
-std::string valueOf(const UdevRecord &record, const std::string &key) {
-    const auto found = record.find(key);
-    return found == record.end() ? std::string() : found->second;
-}
-
 // The scan reads labels from udev's records, which udev renews in its own time once a written device is
 // closed; a rescan right after must already see the new label.
 void waitForUdev() {
@@ -84,9 +79,16 @@ LinuxVolumeServices::LinuxVolumeServices(const std::string &root, Mounter &mount
     : m_root(root), m_mounter(mounter) {}
 
 void LinuxVolumeServices::refreshDriveList() {
-    m_driveMap = DriveMap::read(m_root);
-    m_fileSystemRecords.clear();
+    m_inventory = DiskInventory::read(m_root);
+    ++m_driveListReadings;
+    m_driveMap = DriveMap::build(*m_inventory);
     m_failedMounts.clear();
+}
+
+const DiskInventory &LinuxVolumeServices::inventory() {
+    if (!m_inventory)
+        refreshDriveList();
+    return *m_inventory;
 }
 
 const DriveMap &LinuxVolumeServices::driveMap() {
@@ -104,19 +106,19 @@ unsigned LinuxVolumeServices::GetDriveTypeA(const std::string &rootPath) {
     return isRootPath(rootPath) && volumeAt(rootPath) ? kDriveRemovable : kDriveNoRootDir;
 }
 
-std::optional<UdevRecord> LinuxVolumeServices::fileSystemRecord(const MappedVolume &volume) {
+const BlockDevice *LinuxVolumeServices::fileSystemDevice(const MappedVolume &volume) {
     if (!volume.hasMedium)
-        return std::nullopt;
-    const auto device = std::make_pair(volume.major, volume.minor);
-    if (const auto known = m_fileSystemRecords.find(device); known != m_fileSystemRecords.end())
-        return known->second;
-    std::optional<UdevRecord> record;
-    if (const auto text = m_root.readFile(udevDataPath(volume.major, volume.minor))) {
-        record = parseUdevRecord(*text);
-        if (valueOf(*record, "ID_FS_TYPE").empty() || valueOf(*record, "ID_FS_USAGE") != "filesystem")
-            record.reset();
+        return nullptr;
+    const DiskRecord *disk = inventory().find(volume.diskName);
+    if (!disk)
+        return nullptr;
+    for (const BlockDevice *device : disk->devices()) {
+        if (device->major == volume.major && device->minor == volume.minor)
+            return !device->fileSystemType().empty() && device->udevValue("ID_FS_USAGE") == "filesystem"
+                       ? device
+                       : nullptr;
     }
-    return m_fileSystemRecords[device] = record;
+    return nullptr;
 }
 
 std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &volume) {
@@ -155,7 +157,7 @@ bool LinuxVolumeServices::GetDiskFreeSpaceExA(const std::string &rootPath,
                                               ByteCount &freeBytesAvailableToCaller, ByteCount &totalBytes,
                                               ByteCount &totalFreeBytes) {
     const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
-    if (!volume || !fileSystemRecord(*volume))
+    if (!volume || !fileSystemDevice(*volume))
         return false;
     const auto mounted = mountPoint(*volume);
     if (!mounted)
@@ -174,19 +176,17 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
     const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
     if (!volume)
         return false;
-    const auto record = fileSystemRecord(*volume);
-    if (!record)
+    const BlockDevice *device = fileSystemDevice(*volume);
+    if (!device)
         return false;
-    // udev's ID_FS_LABEL turns blanks into "_"; the escaped form keeps the label's own bytes.
-    const auto label = labelToUtf8(decodeUdevEscapes(valueOf(*record, "ID_FS_LABEL_ENC")));
+    const auto label = labelToUtf8(device->labelBytes());
     if (!label || !mountPoint(*volume))
         return false;
     info.volumeName = *label;
-    info.serialNumber = serialNumberOf(valueOf(*record, "ID_FS_UUID"));
+    info.serialNumber = serialNumberOf(device->fileSystemUuid());
     info.maximumComponentLength = kMaximumComponentLength;
     info.fileSystemFlags = 0;
-    info.fileSystemName =
-        windowsFileSystemName(valueOf(*record, "ID_FS_TYPE"), valueOf(*record, "ID_FS_VERSION"));
+    info.fileSystemName = windowsFileSystemName(device->fileSystemType(), device->udevValue("ID_FS_VERSION"));
     return true;
 }
 
@@ -197,10 +197,10 @@ bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std
     const VolumeCheck check = checkVolume(m_root, driveMap(), *letter);
     if (!check.volume)
         return false;
-    const auto record = fileSystemRecord(*check.volume);
-    if (!record)
+    const BlockDevice *fileSystem = fileSystemDevice(*check.volume);
+    if (!fileSystem)
         return false;
-    const std::string type = valueOf(*record, "ID_FS_TYPE");
+    const std::string type = fileSystem->fileSystemType();
     if (type != "vfat" && type != "exfat")
         return false;
     // Windows keeps FAT labels in upper case and in the ANSI code page; exFAT ones as they are.
@@ -247,7 +247,7 @@ std::optional<std::string> LinuxVolumeServices::nativePath(const std::string &wi
         return native;
     }
     const MappedVolume *volume = volumeAt(windowsPath);
-    if (!volume || !fileSystemRecord(*volume))
+    if (!volume || !fileSystemDevice(*volume))
         return std::nullopt;
     const auto mounted = mountPoint(*volume);
     if (!mounted)

@@ -39,21 +39,26 @@ public:
     std::optional<std::string> nativePath(const std::string &windowsPath);
 
     const DriveMap &driveMap();
+    // The disks as the last reading of the drive list found them.
+    const DiskInventory &inventory();
+    // How many times the drive list has been read: what is made from one reading can be kept until the next.
+    uint64_t driveListReadings() const { return m_driveListReadings; }
 
 private:
     const MappedVolume *volumeAt(const std::string &windowsPath);
-    // The volume's udev record when it holds a file system we can mount.
-    std::optional<UdevRecord> fileSystemRecord(const MappedVolume &volume);
+    // The volume's block device when it holds a file system we can mount.
+    const BlockDevice *fileSystemDevice(const MappedVolume &volume);
     // The mount point as seen inside the root, mounting first when needed.
     std::optional<std::string> mountPoint(const MappedVolume &volume);
 
     SystemRoot m_root;
     std::unique_ptr<Mounter> m_ownedMounter;
     Mounter &m_mounter;
-    std::optional<DriveMap> m_driveMap;
-    // A walk maps every folder it lists: the records are kept until the drive list is read again, the
+    // A walk maps every folder it lists: what the disks are is kept until the drive list is read again, the
     // mount points for as long as one stat shows the volume still mounted there.
-    std::map<std::pair<unsigned, unsigned>, std::optional<UdevRecord>> m_fileSystemRecords;
+    std::optional<DiskInventory> m_inventory;
+    uint64_t m_driveListReadings = 0;
+    std::optional<DriveMap> m_driveMap;
     std::map<std::pair<unsigned, unsigned>, std::string> m_mountPoints;
     // Volumes the mounter failed on since the drive list was read: each try can block for seconds, and
     // one scan asks for the same volume more than once.
