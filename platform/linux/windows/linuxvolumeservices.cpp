@@ -7,6 +7,7 @@
 #include "platform/linux/sysfs/mountinfo.h"
 #include "platform/linux/sysfs/textfields.h"
 #include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/sysfs/writeaccess.h"
 #include "platform/linux/udisks2/udisks2diskactions.h"
 #include "platform/linux/udisks2/udisks2mounter.h"
 #include "platform/linux/windows/labeltext.h"
@@ -178,10 +179,9 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
     if (!record)
         return false;
     // udev's ID_FS_LABEL turns blanks into "_"; the escaped form keeps the label's own bytes.
-    const auto label = labelToUtf8(decodeUdevEscapes(valueOf(*record, "ID_FS_LABEL_ENC")));
-    if (!label || !mountPoint(*volume))
+    if (!mountPoint(*volume))
         return false;
-    info.volumeName = *label;
+    info.volumeName = labelToUtf8(decodeUdevEscapes(valueOf(*record, "ID_FS_LABEL_ENC")));
     info.serialNumber = serialNumberOf(valueOf(*record, "ID_FS_UUID"));
     info.maximumComponentLength = kMaximumComponentLength;
     info.fileSystemFlags = 0;
@@ -218,7 +218,8 @@ bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std
             return *answered;
     }
     const auto device = volumeDevicePath(m_root, *check.volume);
-    if (!device)
+    // Without write access every way below fails, but only part of them would say so at once.
+    if (!device || !mayWriteDevice(m_root, *check.volume, *device))
         return false;
     bool written = false;
     if (type == "vfat" && !ascii) {
