@@ -7,6 +7,7 @@
 #include "platform/linux/process/programrun.h"
 #include "platform/linux/sysfs/disklock.h"
 #include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/sysfs/writeaccess.h"
 #include "platform/linux/windows/fatlabel.h"
 #include "platform/linux/windows/labeltext.h"
 
@@ -21,6 +22,21 @@ namespace dravex {
 namespace {
 
 constexpr uint64_t kSmallestFat16Bytes = 16ull << 20;
+constexpr uint64_t kSector = 512;
+// mkfs.fat makes no FAT12 below 100 sectors; no stick is that small, so a round figure does.
+constexpr uint64_t kSmallestFat12Bytes = 64ull << 10;
+// FAT16 counts at most 65524 clusters, and mkfs.fat's largest cluster is 128 sectors. Before them it
+// puts a boot sector, two FATs of 256 sectors and a root folder of 2048 entries (128 sectors), which it
+// pads to a whole cluster: 768 sectors.
+constexpr uint64_t kFat16MostClusters = 65524;
+constexpr uint64_t kLargestFat16Sectors = 768 + (kFat16MostClusters + 1) * 128 - 1;
+// FAT32 has at least 65525 clusters, or drivers take it for FAT16; its sector count is 32 bits.
+constexpr uint64_t kFat32FewestClusters = 65525;
+constexpr uint64_t kLargestFat32Sectors = 0xFFFFFFFFull;
+// mkfs.exfat puts the FAT and the cluster heap each on a 1 MiB boundary, so it needs more than 2 MiB.
+constexpr uint64_t kSmallestExfatBytes = (2ull << 20) + kSector;
+// exFAT counts at most 0xFFFFFFF5 clusters; mkfs.exfat's cluster is 128 KiB from 32 GiB up.
+constexpr uint64_t kLargestExfatBytes = 0xFFFFFFF5ull * (128ull << 10);
 constexpr size_t kZeroChunk = 4u << 20;
 constexpr size_t kMaximumLabelLength = 11;
 
@@ -70,6 +86,16 @@ bool labelAfterMkfs(const FormatCommand &command) {
     return command.fileSystem != FormatFileSystem::Exfat && !isAscii(command.label);
 }
 
+// The size of a block device or an image file; read-only, so that udev sees no write to probe.
+std::optional<uint64_t> deviceSize(const std::string &device) {
+    const int fd = ::open(device.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    return size < 0 ? std::nullopt : std::optional<uint64_t>(static_cast<uint64_t>(size));
+}
+
 // Writes zeros over the whole device, saying how far it got in whole percent.
 bool writeZeros(int fd, uint64_t size, std::ostream &out) {
     const std::vector<char> zeros(kZeroChunk, 0);
@@ -90,6 +116,37 @@ bool writeZeros(int fd, uint64_t size, std::ostream &out) {
         }
     }
     return ::fdatasync(fd) == 0;
+}
+
+// The clusters mkfs.fat makes a FAT32 of: one sector each up to 260 MiB (past that, 8 or more sectors
+// still give well over the fewest FAT32 may have). It rounds the size down to whole tracks of at most 63
+// sectors and keeps 32 reserved sectors and two FATs of 4 bytes a cluster. The FATs are sized here as if
+// every sector were a cluster, so the count is never above mkfs.fat's.
+uint64_t fat32Clusters(uint64_t sectors) {
+    const uint64_t used = sectors - sectors % 63;
+    const uint64_t fatSectors = (used * 4 + kSector - 1) / kSector;
+    return used > 32 + 2 * fatSectors ? used - 32 - 2 * fatSectors : 0;
+}
+
+uint64_t smallestFat32Sectors() {
+    uint64_t sectors = kFat32FewestClusters;
+    while (fat32Clusters(sectors) < kFat32FewestClusters)
+        ++sectors;
+    return sectors;
+}
+
+std::string sizeText(uint64_t bytes) {
+    return std::to_string(bytes) + formattexts::kBytes;
+}
+
+std::string tooSmall(const char *fileSystem, uint64_t bytes, uint64_t smallest) {
+    return formattexts::kTooSmall + std::string(fileSystem) + formattexts::kCapacity + sizeText(bytes) +
+           formattexts::kAtLeast + sizeText(smallest);
+}
+
+std::string tooLarge(const char *fileSystem, uint64_t bytes, uint64_t largest) {
+    return formattexts::kTooLarge + std::string(fileSystem) + formattexts::kCapacity + sizeText(bytes) +
+           formattexts::kAtMost + sizeText(largest);
 }
 
 } // namespace
@@ -157,6 +214,31 @@ std::string labelProblem(FormatFileSystem fileSystem, const std::string &label) 
     return {};
 }
 
+std::string sizeProblem(FormatFileSystem fileSystem, uint64_t deviceBytes) {
+    const uint64_t sectors = deviceBytes / kSector;
+    switch (fileSystem) {
+    case FormatFileSystem::Fat:
+        if (deviceBytes < kSmallestFat12Bytes)
+            return tooSmall("FAT12", deviceBytes, kSmallestFat12Bytes);
+        if (sectors > kLargestFat16Sectors)
+            return tooLarge("FAT16", deviceBytes, (kLargestFat16Sectors + 1) * kSector - 1);
+        break;
+    case FormatFileSystem::Fat32:
+        if (fat32Clusters(sectors) < kFat32FewestClusters)
+            return tooSmall("FAT32", deviceBytes, smallestFat32Sectors() * kSector);
+        if (sectors > kLargestFat32Sectors)
+            return tooLarge("FAT32", deviceBytes, (kLargestFat32Sectors + 1) * kSector - 1);
+        break;
+    case FormatFileSystem::Exfat:
+        if (deviceBytes < kSmallestExfatBytes)
+            return tooSmall("exFAT", deviceBytes, kSmallestExfatBytes);
+        if (deviceBytes > kLargestExfatBytes)
+            return tooLarge("exFAT", deviceBytes, kLargestExfatBytes);
+        break;
+    }
+    return {};
+}
+
 std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,
                                        uint64_t deviceBytes, bool wholeDisk) {
     std::vector<std::string> arguments;
@@ -203,6 +285,21 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         context.err << error(formattexts::kNoDevice + volume.volumeName) << std::endl;
         return kExitRefused;
     }
+    // Everything that can stop the format is asked before the unmount, so a refused stick stays as it was.
+    if (!mayWriteDevice(context.root, volume, *device)) {
+        context.err << error(formattexts::kNoWriteAccess + *device) << std::endl;
+        return kExitRefused;
+    }
+    const auto size = deviceSize(*device);
+    if (!size) {
+        context.err << error(formattexts::kCannotOpen + *device + " (" + std::strerror(errno) + ")")
+                    << std::endl;
+        return kExitFailed;
+    }
+    if (const std::string why = sizeProblem(command.fileSystem, *size); !why.empty()) {
+        context.err << error(why) << std::endl;
+        return kExitRefused;
+    }
 
     // Held until the new file system is written, so that neither udev nor the tool's scan gets between the
     // unmount and the writing. Below a fixture root the "devices" are plain files that need no lock.
@@ -225,11 +322,10 @@ int runFormat(const std::string &commandText, HelperContext &context) {
                     << std::endl;
         return kExitFailed;
     }
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    bool zeroed = size > 0;
-    if (zeroed && !command.quick) {
+    bool zeroed = true;
+    if (!command.quick) {
         context.out << formattexts::kZeroing << *device << std::endl;
-        zeroed = writeZeros(fd, static_cast<uint64_t>(size), context.out);
+        zeroed = writeZeros(fd, *size, context.out);
     }
     ::close(fd);
     if (!zeroed) {
@@ -237,8 +333,7 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         return kExitFailed;
     }
 
-    const std::vector<std::string> mkfs =
-        mkfsArguments(command, *device, static_cast<uint64_t>(size), volume.partitionNumber == 0);
+    const std::vector<std::string> mkfs = mkfsArguments(command, *device, *size, volume.partitionNumber == 0);
     context.out << formattexts::kCreating << *device << std::endl;
     const auto exitCode = runProgram(mkfs);
     if (!exitCode) {

@@ -34,12 +34,19 @@ ParsedFormatCommand parseFormatCommand(std::string_view text);
 // without control characters.
 std::string labelProblem(FormatFileSystem fileSystem, const std::string &label);
 
+// Why the file system mkfs would make does not fit a device of this size; empty when it does. FAT is
+// FAT12 below 16 MiB, FAT16 (at most about 4 GiB) from there; FAT32 needs about 32.6 MiB for its fewest
+// clusters and counts at most 2^32 - 1 sectors; exFAT needs more than 2 MiB. Sizes near a limit that
+// mkfs.fat might still take are refused, never the other way round.
+std::string sizeProblem(FormatFileSystem fileSystem, uint64_t deviceBytes);
+
 // The mkfs command for the device. "FAT" is FAT12 below 16 MiB, where FAT16 has too few clusters. A FAT
 // label is upper-cased; one beyond ASCII is left out, runFormat writes it after mkfs.
 std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,
                                        uint64_t deviceBytes, bool wholeDisk);
 
-// Formats the drive: guard, unmount, zeros over the whole volume unless quick, mkfs, mount again.
+// Formats the drive: guard, write access and size, unmount, zeros over the whole volume unless quick, mkfs,
+// mount again.
 int runFormat(const std::string &commandText, HelperContext &context);
 
 } // namespace dravex

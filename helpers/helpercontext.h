@@ -13,7 +13,7 @@ namespace dravex {
 // Exit codes shared by the three helper programs.
 constexpr int kExitDone = 0;
 constexpr int kExitBadCommandLine = 1;
-constexpr int kExitRefused = 2;      // the drive did not pass the volume guard
+constexpr int kExitRefused = 2;      // the drive did not pass the volume guard, or cannot take what was asked
 constexpr int kExitFailed = 3;       // started on the drive and failed
 constexpr int kExitDriveChanged = 4; // the letter names another disk than at the tool's scan
 

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace dravex {
 namespace {
 
@@ -110,6 +115,129 @@ TEST(FormatMkfs, ArgumentsPerFileSystemAndSize) {
               (Arguments{"mkfs.vfat", "-F", "32", "/dev/sdb1"}));
 }
 
+TEST(FormatSize, LimitsAtAndAroundEachEdge) {
+    constexpr uint64_t kTiB = kMiB << 20;
+    const uint64_t fat16Largest = 4294639615; // 768 + 65525 * 128 sectors, less one byte
+    const uint64_t fat32Smallest = 66654 * 512;
+    const uint64_t exfatSmallest = 2 * kMiB + 512;
+    const uint64_t exfatLargest = 0xFFFFFFF5ull * 128 * 1024;
+    enum Verdict { Fits, Small, Large };
+    const struct {
+        FormatFileSystem fileSystem;
+        std::vector<std::pair<uint64_t, Verdict>> sizes;
+    } cases[] = {
+        {FormatFileSystem::Fat,
+         {{0, Small},
+          {65535, Small},
+          {65536, Fits},
+          {16 * kMiB - 512, Fits},
+          {16 * kMiB, Fits},
+          {fat16Largest - 512, Fits},
+          {fat16Largest, Fits},
+          {fat16Largest + 1, Large},
+          {4096 * kMiB, Large},
+          {64 * 1024 * kMiB, Large}}},
+        {FormatFileSystem::Fat32,
+         {{0, Small},
+          {10 * kMiB, Small},
+          {32 * kMiB, Small},
+          {fat32Smallest - 512, Small},
+          {fat32Smallest - 1, Small},
+          {fat32Smallest, Fits},
+          {fat32Smallest + 512, Fits},
+          {260 * kMiB, Fits},
+          {64 * 1024 * kMiB, Fits},
+          {2 * kTiB - 1, Fits},
+          {2 * kTiB, Large}}},
+        {FormatFileSystem::Exfat,
+         {{0, Small},
+          {2 * kMiB, Small},
+          {exfatSmallest - 1, Small},
+          {exfatSmallest, Fits},
+          {2 * kTiB, Fits},
+          {exfatLargest, Fits},
+          {exfatLargest + 1, Large}}},
+    };
+    for (const auto &c : cases) {
+        for (const auto &[size, verdict] : c.sizes) {
+            const std::string why = sizeProblem(c.fileSystem, size);
+            SCOPED_TRACE(std::to_string(size) + " " + why);
+            EXPECT_EQ(why.empty(), verdict == Fits);
+            if (verdict != Fits) {
+                EXPECT_EQ(why.rfind(verdict == Small ? formattexts::kTooSmall : formattexts::kTooLarge, 0),
+                          0u);
+                EXPECT_NE(why.find("容量 " + std::to_string(size) + " 字节"), std::string::npos);
+            }
+        }
+    }
+    // The limits the messages give are the sizes at the edge.
+    EXPECT_NE(sizeProblem(FormatFileSystem::Fat32, kMiB).find("至少需要 34126848 字节"), std::string::npos);
+    EXPECT_NE(sizeProblem(FormatFileSystem::Fat, 5 * 1024 * kMiB)
+                  .find("FAT16：容量 5368709120 字节，最多 4294639615 字节"),
+              std::string::npos);
+    EXPECT_NE(sizeProblem(FormatFileSystem::Fat, 1024).find("FAT12"), std::string::npos);
+}
+
+// The clusters of the FAT in an image, counted from its boot sector.
+uint64_t fatClusters(const std::string &image) {
+    std::ifstream file(image, std::ios::binary);
+    unsigned char boot[512] = {};
+    file.read(reinterpret_cast<char *>(boot), sizeof boot);
+    const auto le16 = [&](int at) { return uint64_t{boot[at]} | uint64_t{boot[at + 1]} << 8; };
+    const auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
+    const uint64_t bytesPerSector = le16(11);
+    const uint64_t total = le16(19) != 0 ? le16(19) : le32(32);
+    const uint64_t fatSectors = le16(22) != 0 ? le16(22) : le32(36);
+    const uint64_t rootSectors = (le16(17) * 32 + bytesPerSector - 1) / bytesPerSector;
+    const uint64_t dataStart = le16(14) + boot[16] * fatSectors + rootSectors;
+    return boot[13] == 0 || total < dataStart ? 0 : (total - dataStart) / boot[13];
+}
+
+// mkfs on a sparse image of the size: its exit code and whether it warned.
+ProcessResult mkfsOn(const std::string &image, uint64_t size, const std::vector<std::string> &mkfs) {
+    std::filesystem::remove(image);
+    EXPECT_EQ(dravex::runProgram({"truncate", "-s", std::to_string(size), image}), 0);
+    std::vector<std::string> command = mkfs;
+    command.push_back(image);
+    return runCaptured(command);
+}
+
+TEST(FormatSize, MkfsMakesAConformingFileSystemAtEachEdgeWeAllow) {
+    TemporaryFolder folder;
+    const std::string image = (folder.path() / "image").string();
+    const std::vector<std::string> fat12 = {"/usr/sbin/mkfs.fat", "-F", "12", "-I"};
+    const std::vector<std::string> fat16 = {"/usr/sbin/mkfs.fat", "-F", "16", "-I"};
+    const std::vector<std::string> fat32 = {"/usr/sbin/mkfs.fat", "-F", "32", "-I"};
+    const std::vector<std::string> exfat = {"/usr/sbin/mkfs.exfat"};
+    // The smallest FAT32 we let through, and sizes where mkfs.fat's clusters grow, have enough clusters.
+    for (const uint64_t size : {uint64_t{66654 * 512}, 100 * kMiB, 260 * kMiB, 270 * kMiB, 300 * kMiB}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(sizeProblem(FormatFileSystem::Fat32, size).empty());
+        const ProcessResult made = mkfsOn(image, size, fat32);
+        EXPECT_EQ(made.exitCode, 0) << made.err;
+        EXPECT_EQ(made.out.find("WARNING") + made.err.find("WARNING"), 2 * std::string::npos) << made.err;
+        EXPECT_GE(fatClusters(image), 65525u);
+    }
+    // Where we refuse, mkfs.fat would have warned: the limit is real.
+    const ProcessResult small = mkfsOn(image, 32 * kMiB, fat32);
+    EXPECT_NE(small.err.find("WARNING"), std::string::npos) << small.err;
+    EXPECT_LT(fatClusters(image), 65525u);
+
+    // The largest FAT16 we let through is made; 4 GiB, which we refuse, is not.
+    ASSERT_TRUE(sizeProblem(FormatFileSystem::Fat, 4294639615).empty());
+    EXPECT_EQ(mkfsOn(image, 4294639615, fat16).exitCode, 0);
+    EXPECT_LE(fatClusters(image), 65524u);
+    EXPECT_NE(mkfsOn(image, 4096 * kMiB, fat16).exitCode, 0);
+
+    EXPECT_EQ(mkfsOn(image, 64 * 1024, fat12).exitCode, 0);
+    EXPECT_EQ(mkfsOn(image, 16 * kMiB - 512, fat12).exitCode, 0);
+    EXPECT_LE(fatClusters(image), 4084u);
+    EXPECT_NE(mkfsOn(image, 32 * 1024, fat12).exitCode, 0);
+
+    EXPECT_EQ(mkfsOn(image, 2 * kMiB + 512, exfat).exitCode, 0);
+    EXPECT_NE(mkfsOn(image, 2 * kMiB, exfat).exitCode, 0);
+}
+
 // Fills a file of the given size with a pattern no file system writes.
 void writeMarkerImage(const std::string &path, uint64_t size) {
     std::string bytes;
@@ -141,6 +269,21 @@ bool isCleanFat(const std::string &image) {
     EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
     return result.exitCode == 0;
 }
+
+// Puts a stand-in mkfs.vfat first on PATH that exits with the given code, and takes it away again.
+class StandInMkfs {
+public:
+    StandInMkfs(const std::filesystem::path &folder, int exitCode) : m_oldPath(std::getenv("PATH")) {
+        const std::string program = (folder / "mkfs.vfat").string();
+        writeFileBytes(program, "#!/bin/sh\nexit " + std::to_string(exitCode) + "\n");
+        ::chmod(program.c_str(), 0755);
+        ::setenv("PATH", (folder.string() + ":" + m_oldPath).c_str(), 1);
+    }
+    ~StandInMkfs() { ::setenv("PATH", m_oldPath.c_str(), 1); }
+
+private:
+    std::string m_oldPath;
+};
 
 // Runs format in-process on the image of sdb1 (F:), whose contents a test sets first.
 class FormatRun : public HelperFixture {
@@ -193,7 +336,7 @@ TEST_F(FormatRun, ChineseLabelInCodePage936) {
 }
 
 TEST_F(FormatRun, FailuresBeforeAndInMkfsMountNothing) {
-    writeMarkerImage(m_image, 8 * kMiB);
+    writeMarkerImage(m_image, 40 * kMiB);
     const std::string before = fileBytes(m_image);
     // A label FAT cannot hold is refused before anything is unmounted.
     EXPECT_EQ(format("F:/FS:FAT32/V:TWELVE CHARS/y"), kExitBadCommandLine);
@@ -204,13 +347,93 @@ TEST_F(FormatRun, FailuresBeforeAndInMkfsMountNothing) {
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"unmount sdb1"});
     EXPECT_EQ(fileBytes(m_image), before);
     EXPECT_NE(m_err.str().find("sdb1"), std::string::npos);
-    // Far too small for any FAT.
-    writeFileBytes(m_image, std::string(16 * 1024, 'x'));
+    // mkfs itself failing is said with its name and exit code.
+    StandInMkfs mkfs(m_folder.path(), 7);
     m_actions.failing.clear();
     m_actions.calls.clear();
     EXPECT_EQ(format("F:/FS:FAT32/q/y"), kExitFailed);
     EXPECT_EQ(m_actions.calls, std::vector<std::string>{"unmount sdb1"});
-    EXPECT_NE(m_err.str().find("mkfs.vfat"), std::string::npos);
+    EXPECT_NE(m_err.str().find(std::string(formattexts::kMkfsFailed) + "mkfs.vfat 7"), std::string::npos)
+        << m_err.str();
+}
+
+// The allocated size of a file: a sparse image that anything wrote to grows.
+uint64_t allocatedBytes(const std::string &path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(path.c_str(), &status), 0) << path;
+    return static_cast<uint64_t>(status.st_blocks) * 512;
+}
+
+std::string bytesAt(const std::string &path, uint64_t offset, size_t count) {
+    std::ifstream file(path, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(offset));
+    std::string bytes(count, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(count));
+    bytes.resize(static_cast<size_t>(file.gcount()));
+    return bytes;
+}
+
+TEST_F(FormatRun, SizesNoFileSystemFitsAreRefusedBeforeAnythingIsTouched) {
+    m_actions.mountPoints["sdb1"] = "/media/op/DATA";
+    const struct {
+        uint64_t size;
+        const char *command;
+        const char *says;
+    } cases[] = {
+        // A 10 MiB stick would get a FAT32 with too few clusters; the full format would zero it first.
+        {10 * kMiB, "F:/FS:FAT32/y", "FAT32：容量 10485760 字节，至少需要 34126848 字节"},
+        {10 * kMiB, "F:/FS:FAT32/V:DATA/q/y", "FAT32"},
+        {2 * kMiB, "F:/FS:exFAT/y", "exFAT：容量 2097152 字节，至少需要 2097664 字节"},
+        {32 * 1024, "F:/FS:FAT/q/y", "FAT12：容量 32768 字节，至少需要 65536 字节"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command);
+        writeMarkerImage(m_image, c.size);
+        const std::string before = fileBytes(m_image);
+        m_err.str("");
+        EXPECT_EQ(format(c.command), kExitRefused);
+        EXPECT_EQ(m_err.str().rfind(std::string("错误：") + formattexts::kTooSmall, 0), 0u) << m_err.str();
+        EXPECT_NE(m_err.str().find(c.says), std::string::npos) << m_err.str();
+        EXPECT_EQ(fileBytes(m_image), before);
+        EXPECT_TRUE(m_actions.calls.empty());
+        EXPECT_EQ(m_out.str(), "");
+    }
+    // FAT16 on 4 GiB: a sparse image, marked at both ends, that a single write would grow.
+    std::filesystem::remove(m_image);
+    ASSERT_EQ(dravex::runProgram({"truncate", "-s", "4G", m_image}), 0);
+    {
+        std::fstream image(m_image, std::ios::in | std::ios::out | std::ios::binary);
+        image.write("HEAD", 4);
+        image.seekp(static_cast<std::streamoff>(4096 * kMiB - 4));
+        image.write("TAIL", 4);
+    }
+    const uint64_t allocated = allocatedBytes(m_image);
+    m_err.str("");
+    EXPECT_EQ(format("F:/FS:FAT/V:BIG/y"), kExitRefused);
+    EXPECT_NE(m_err.str().find(std::string(formattexts::kTooLarge) + "FAT16：容量 4294967296 字节，最多 "),
+              std::string::npos)
+        << m_err.str();
+    EXPECT_EQ(allocatedBytes(m_image), allocated);
+    const std::string bytes = bytesAt(m_image, 0, 4) + bytesAt(m_image, 4096 * kMiB - 4, 4);
+    EXPECT_EQ(bytes, "HEADTAIL");
+    EXPECT_TRUE(m_actions.calls.empty());
+}
+
+TEST_F(FormatRun, AStickWeMayNotWriteStaysMounted) {
+    writeMarkerImage(m_image, 40 * kMiB);
+    const std::string before = fileBytes(m_image);
+    m_actions.mountPoints["sdb1"] = "/media/op/DATA";
+    // The write-protect switch: the kernel marks the disk read-only.
+    writeFileBytes(m_tree + "/sys/block/sdb/ro", "1\n");
+    for (const char *command : {"F:/FS:FAT32/y", "F:/FS:FAT/V:数据/q/y", "F:/FS:exFAT/q/y"}) {
+        m_err.str("");
+        EXPECT_EQ(format(command), kExitRefused) << command;
+        EXPECT_EQ(m_err.str(), std::string("错误：") + formattexts::kNoWriteAccess + m_image + "\n");
+    }
+    EXPECT_TRUE(m_actions.calls.empty());
+    EXPECT_EQ(fileBytes(m_image), before);
+    writeFileBytes(m_tree + "/sys/block/sdb/ro", "0\n");
+    EXPECT_EQ(format("F:/FS:FAT32/q/y"), kExitDone) << m_err.str();
 }
 
 TEST_F(FormatRun, NotMountedNeedsNoUnmount) {
@@ -221,6 +444,29 @@ TEST_F(FormatRun, NotMountedNeedsNoUnmount) {
 }
 
 using FormatProgram = HelperFixture;
+
+TEST_F(FormatProgram, ANormalUserIsRefusedBeforeTheUnmount) {
+    const std::string image = m_tree + "/dev/sdb1";
+    writeMarkerImage(image, 8 * kMiB);
+    const std::string before = fileBytes(image);
+    std::vector<std::string> command;
+    if (::geteuid() == 0) {
+        // As nobody, who may read the tree but not write the image that root owns.
+        for (std::filesystem::path folder = m_tree; folder != m_folder.path().parent_path();
+             folder = folder.parent_path())
+            ::chmod(folder.c_str(), 0755);
+        ASSERT_EQ(dravex::runProgram({"chmod", "-R", "a+rX", m_tree}), 0);
+        command = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    } else {
+        ::chmod(image.c_str(), 0444);
+    }
+    command.insert(command.end(), {DRAVEX_FORMAT_PROGRAM, "F:/FS:FAT/q/y"});
+    const ProcessResult result = runCaptured(command, {"DRAVEX_SYSTEM_ROOT=" + m_tree});
+    EXPECT_EQ(result.exitCode, kExitRefused) << result.out << result.err;
+    EXPECT_NE(result.err.find(std::string(formattexts::kNoWriteAccess) + image), std::string::npos)
+        << result.err;
+    EXPECT_EQ(fileBytes(image), before);
+}
 
 TEST_F(FormatProgram, OnlyThePlainSticksAreEverWritten) {
     // Every volume of the tree, the fixed disks' included, has an image; every letter is tried.

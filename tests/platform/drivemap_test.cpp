@@ -119,11 +119,11 @@ TEST(ScanOverLinuxLayer, BadDeviceDataGivesUnreadableRowsNeverACrash) {
         // F and G (size unreadable) and H (no file system) fail and are replaced by I; J's record has no
         // ID_FS_USAGE, so it is no file system we read, and stays as the failure row.
         {"broken", {"I|卷标:|FAT", "J|||不能得到J磁盘信息"}, "列举完成...共有1个U盘。"},
-        // Invalid bytes (H) make no label we can show: the drive is unreadable and the next replaces it.
+        // Bytes neither UTF-8 nor CP936 (H) show as U+FFFD; the drive stays in the table.
         {"labels",
-         {"F|卷标:MY DISK|FAT32", "G|卷标:中文|FAT32", "I|卷标:中|FAT32", "J|卷标:A\\xZZ\\x4|FAT32",
-          "K|卷标:|FAT32"},
-         "列举完成...共有5个U盘。"},
+         {"F|卷标:MY DISK|FAT32", "G|卷标:中文|FAT32", "H|卷标:BAD\xef\xbf\xbd\xef\xbf\xbd|FAT32",
+          "I|卷标:中|FAT32", "J|卷标:A\\xZZ\\x4|FAT32", "K|卷标:|FAT32"},
+         "列举完成...共有6个U盘。"},
         // G: a medium with neither partitions nor file system; I: a mount that fails.
         {"whole-disk",
          {"F|卷标:WHOLE|FAT32", "H|卷标:LATE|FAT32", "I|||不能得到I磁盘信息"},

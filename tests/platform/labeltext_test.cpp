@@ -36,25 +36,33 @@ TEST(IsValidUtf8, Table) {
 }
 
 TEST(LabelToUtf8, Table) {
+    const std::string fffd = kReplacementCharacter;
     const struct {
         const char *name;
         std::string bytes;
-        std::optional<std::string> text;
+        std::string text;
     } cases[] = {
-        {"empty", "", std::string()},
-        {"ascii", "MY DISK", std::string("MY DISK")},
-        {"UTF-8 is kept", "\xe4\xb8\xad", std::string("\xe4\xb8\xad")},
-        {"CP936 becomes UTF-8", "\xd6\xd0\xce\xc4", std::string("\xe4\xb8\xad\xe6\x96\x87")},
+        {"empty", "", ""},
+        {"ascii", "MY DISK", "MY DISK"},
+        {"UTF-8 is kept", "\xe4\xb8\xad", "\xe4\xb8\xad"},
+        {"CP936 becomes UTF-8", "\xd6\xd0\xce\xc4", "\xe4\xb8\xad\xe6\x96\x87"},
         {"CP936 mixed with ascii",
          "U\xc5\xcc"
          "1",
-         std::string("U\xe7\x9b\x98"
-                     "1")},
-        {"neither", "BAD\xff\xff", std::nullopt},
-        {"CP936 lead byte cut off", "AB\x81", std::nullopt},
+         "U\xe7\x9b\x98"
+         "1"},
+        // Neither: one U+FFFD a byte that is no part of a CP936 character, the rest as it is.
+        {"neither", "BAD\xff\xff", "BAD" + fffd + fffd},
+        {"stray byte between CP936 characters", "\xd6\xd0\xff\xce\xc4",
+         "\xe4\xb8\xad" + fffd + "\xe6\x96\x87"},
+        {"CP936 lead byte cut off", "AB\x81", "AB" + fffd},
+        {"only stray bytes", "\xff\xff", fffd + fffd},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(labelToUtf8(c.bytes), c.text) << c.name;
+    for (const auto &c : cases) {
+        const std::string text = labelToUtf8(c.bytes);
+        EXPECT_EQ(text, c.text) << c.name;
+        EXPECT_TRUE(isValidUtf8(text)) << c.name;
+    }
 }
 
 } // namespace

@@ -1,13 +1,17 @@
 #include "platform/linux/windows/linuxfileservice.h"
 
 #include "fixtures.h"
+#include "scan/locktest.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace dravex {
 namespace {
@@ -119,6 +123,55 @@ TEST_F(LinuxFileServiceTest, WhatCountsAsAFile) {
         EXPECT_TRUE(m_files.fileExists(logicPath(name))) << name;
     for (const char *name : {"dir", "link-dir", "dangling", "missing"})
         EXPECT_FALSE(m_files.fileExists(logicPath(name))) << name;
+}
+
+// What a stick can hold in place of the probe file. Only a regular file is ever emptied or deleted; anything
+// else answers as a write-protected stick, and neither it nor what it points to changes. vfat cannot hold
+// links, FIFOs or devices, so these are proven here on a plain folder rather than on the rig.
+TEST_F(LinuxFileServiceTest, TheProbeFileIsNeverFollowedOpenedOrDeletedUnlessAPlainFile) {
+    const fs::path stick = m_root / "media/op/PORT 2";
+    const fs::path probe = stick / "tavrin.bin";
+    const fs::path outside = m_folder.path() / "passwd";
+    writeBytes(outside, "root:x:0:0\n");
+    const struct {
+        const char *what;
+        std::function<void()> make;
+    } cases[] = {
+        {"a link to a file outside the stick", [&] { fs::create_symlink(outside, probe); }},
+        {"a link to where a file could be made", [&] { fs::create_symlink(m_folder.path() / "new", probe); }},
+        {"a FIFO, which would block an open for writing",
+         [&] { ASSERT_EQ(::mkfifo(probe.c_str(), 0666), 0); }},
+        {"a folder", [&] { fs::create_directories(probe / "inside"); }},
+        {"a character device", [&] { ::mknod(probe.c_str(), S_IFCHR | 0666, makedev(1, 3)); }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(probe);
+        c.make();
+        if (!fs::exists(fs::symlink_status(probe)))
+            continue; // no devices without root
+        const fs::file_type type = fs::symlink_status(probe).type();
+        DriveSlot slot;
+        slot.letter = "F";
+        ProbeWriteProtect(m_files, slot);
+        EXPECT_EQ(slot.checkResult, "写保护");
+        EXPECT_FALSE(m_files.createEmptyFile("F:\\tavrin.bin"));
+        EXPECT_FALSE(m_files.deleteFile("F:\\tavrin.bin"));
+        EXPECT_EQ(fs::symlink_status(probe).type(), type);
+        EXPECT_EQ(readBytes(outside), "root:x:0:0\n");
+        EXPECT_FALSE(fs::exists(m_folder.path() / "new"));
+        if (type == fs::file_type::directory) {
+            EXPECT_TRUE(fs::exists(probe / "inside"));
+        }
+    }
+    // A plain file left over is emptied and deleted: the stick is writable.
+    fs::remove_all(probe);
+    writeBytes(probe, "left over");
+    DriveSlot slot;
+    slot.letter = "F";
+    ProbeWriteProtect(m_files, slot);
+    EXPECT_EQ(slot.checkResult, "可读写");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(probe)));
 }
 
 TEST_F(LinuxFileServiceTest, ReadsWholeFilesUpToTheLimit) {

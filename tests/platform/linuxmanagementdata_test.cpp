@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 
 namespace dravex {
@@ -52,6 +54,43 @@ private:
     LinuxManagementData m_data;
 };
 
+// Names built from runs of every kind and of different lengths, letters of both cases, leading zeros and
+// bytes beyond ASCII.
+std::vector<std::string> awkwardDiskNames() {
+    const std::vector<std::string> pieces = {"",   "a", "b",  "AA",   "_", "0",
+                                             "00", "1", "10", "\xff", " ", "sd"};
+    std::vector<std::string> names;
+    for (const std::string &first : pieces)
+        for (const std::string &second : pieces)
+            names.push_back(first + second);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+TEST(IdentityText, DiskNameOrderIsStrictAndTransitive) {
+    // Once b < AA < _ < b, which left std::sort's result to chance.
+    EXPECT_TRUE(diskNameLess("b", "AA"));
+    EXPECT_TRUE(diskNameLess("_", "AA"));
+    EXPECT_TRUE(diskNameLess("_", "b"));
+    const std::vector<std::string> names = awkwardDiskNames();
+    ASSERT_GT(names.size(), 100u);
+    for (const std::string &a : names) {
+        EXPECT_FALSE(diskNameLess(a, a)) << a;
+        for (const std::string &b : names) {
+            const bool less = diskNameLess(a, b);
+            // Exactly one of a < b, b < a, a == b: a total order, so equal names are the only ties.
+            EXPECT_EQ(int{less} + int{diskNameLess(b, a)} + int{a == b}, 1) << a << " / " << b;
+            if (!less)
+                continue;
+            for (const std::string &c : names) {
+                if (diskNameLess(b, c) && !diskNameLess(a, c))
+                    ADD_FAILURE() << a << " < " << b << " < " << c << " but not " << a << " < " << c;
+            }
+        }
+    }
+}
+
 std::string link(const std::string &host, unsigned disk, char letter) {
     return "\\\\" + host + "\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #" + std::to_string(disk) +
            ", Partition #0\"|\\\\" + host + "\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"" +
@@ -70,6 +109,12 @@ TEST(IdentityText, DiskNamesAndFields) {
     };
     for (const auto &c : order)
         EXPECT_EQ(diskNameLess(c.left, c.right), c.less) << c.left << " < " << c.right;
+
+    // Kernel names keep their order; any other bytes get one too.
+    const std::vector<std::string> sorted = {"",    "-",    "0",   "sd01", "sd1",  "sda",
+                                             "sdb", "sdb1", "sdz", "sdaa", "sdab", "mmcblk0"};
+    for (size_t i = 0; i + 1 < sorted.size(); ++i)
+        EXPECT_TRUE(diskNameLess(sorted[i], sorted[i + 1])) << sorted[i] << " < " << sorted[i + 1];
 
     for (const char *name :
          {"loop0", "ram0", "zram0", "dm-0", "md127", "nbd3", "sr0", "fd0", "mmcblk0boot0", "mmcblk0rpmb"})

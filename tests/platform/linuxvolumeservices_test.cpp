@@ -52,6 +52,8 @@ TEST(LinuxVolumeServices, VolumeInformation) {
         {"labels", "G:\\", "中文", "FAT32", 0x55550002},
         {"labels", "J:\\", "A\\xZZ\\x4", "FAT32", 0x55550005},
         {"labels", "K:\\", "", "FAT32", 0x55550006},
+        // Neither UTF-8 nor CP936: the stick still shows, its stray bytes as U+FFFD.
+        {"labels", "H:\\", "BAD\xef\xbf\xbd\xef\xbf\xbd", "FAT32", 0x55550003},
         // No label, no ID_PATH, no UUID, and mountinfo lines for it that are garbage before the good one.
         {"broken", "I:\\", "", "FAT", 0},
         {"hub-two-sticks", "H:\\", nullptr, "no such drive", 0},
@@ -60,7 +62,6 @@ TEST(LinuxVolumeServices, VolumeInformation) {
         {"odd-partitions", "H:\\", nullptr, "no ID_FS_TYPE", 0},
         {"odd-partitions", "I:\\", nullptr, "no udev record", 0},
         {"whole-disk", "G:\\", nullptr, "medium without partitions or file system", 0},
-        {"labels", "H:\\", nullptr, "label neither UTF-8 nor CP936", 0},
         {"broken", "F:\\", nullptr, "size unreadable", 0},
         {"broken", "H:\\", nullptr, "ID_FS_USAGE crypto", 0},
         {"broken", "J:\\", nullptr, "no ID_FS_USAGE", 0},

@@ -1,5 +1,7 @@
 #include "platform/linux/windows/linuxvolumeservices.h"
 
+#include "platform/linux/windows/fatlabel.h"
+
 #include "fixtures.h"
 #include "platform/linux/process/programrun.h"
 #include "processcapture.h"
@@ -101,6 +103,24 @@ TEST_F(SetVolumeLabel, ChineseFatLabelsInCodePage936) {
     }
 }
 
+TEST_F(SetVolumeLabel, AReadOnlyStickKeepsItsLabelAndSaysSo) {
+    const std::string image = makeImage("sdb1");
+    const std::string before = fileBytes(image);
+    // The write-protect switch, as the kernel shows it on the disk and on its partition.
+    for (const char *attribute : {"/sys/block/sdb/ro", "/sys/class/block/sdb1/ro"}) {
+        SCOPED_TRACE(attribute);
+        writeFileBytes(m_tree + attribute, "1\n");
+        LinuxVolumeServices services(m_tree, m_mounter);
+        // 数据 goes straight into the file system, NEW through fatlabel: neither may report success.
+        EXPECT_FALSE(services.SetVolumeLabelA("F:\\", "\xe6\x95\xb0\xe6\x8d\xae"));
+        EXPECT_FALSE(services.SetVolumeLabelA("F:\\", "NEW"));
+        EXPECT_EQ(fileBytes(image), before);
+        writeFileBytes(m_tree + attribute, "0\n");
+    }
+    EXPECT_TRUE(LinuxVolumeServices(m_tree, m_mounter).SetVolumeLabelA("F:\\", "\xe6\x95\xb0\xe6\x8d\xae"));
+    EXPECT_EQ(rawLabelOf(image), "\xca\xfd\xbe\xdd");
+}
+
 // Puts a stand-in udevadm first on PATH that notes its arguments, and takes it away again.
 class RecordingUdevadm {
 public:
@@ -164,6 +184,74 @@ TEST_F(SetVolumeLabel, RefusedWhereTheGuardOrTheFileSystemSaysNo) {
     writeFileBytes(record, text);
     EXPECT_FALSE(LinuxVolumeServices(m_tree, m_mounter).SetVolumeLabelA("F:\\", "NEW"));
     EXPECT_EQ(labelOf(image), "OLD");
+}
+
+// A 1 MiB FAT32 boot sector whose counts are the test's to choose, with the root folder at cluster 2.
+std::string craftedFat32(uint32_t totalSectors, uint32_t rootCluster) {
+    std::string image(1u << 20, '\0');
+    const auto put16 = [&](size_t at, unsigned value) {
+        image[at] = static_cast<char>(value & 0xFF);
+        image[at + 1] = static_cast<char>(value >> 8 & 0xFF);
+    };
+    const auto put32 = [&](size_t at, uint32_t value) {
+        put16(at, value & 0xFFFF);
+        put16(at + 2, value >> 16);
+    };
+    put16(11, 512); // bytes a sector
+    image[13] = 1;  // sectors a cluster
+    put16(14, 32);  // reserved sectors
+    image[16] = 2;  // FATs
+    put32(32, totalSectors);
+    put32(36, 8); // sectors a FAT
+    put32(44, rootCluster);
+    image[66] = 0x29; // has a label field
+    image[510] = 0x55;
+    image[511] = static_cast<char>(0xAA);
+    return image;
+}
+
+TEST(WriteFatLabel, ChainsThatLoopOrLeaveTheDeviceAreRefusedUntouched) {
+    TemporaryFolder folder;
+    const std::string path = (folder.path() / "image").string();
+    const std::string outside = (folder.path() / "outside").string();
+    writeFileBytes(outside, "beside the image");
+    // Where the FAT entry of cluster n lies in the crafted image.
+    const auto fatEntry = [](uint32_t cluster) { return 32 * 512 + cluster * 4; };
+    const struct {
+        const char *what;
+        uint32_t totalSectors;
+        uint32_t rootCluster;
+        std::vector<std::pair<uint32_t, uint32_t>> chain; // cluster, next
+    } cases[] = {
+        // The boot sector claims 2 TiB; the chain runs 2, 3, 2, 3... and would grow without end.
+        {"a loop on a device claiming 2 TiB", 0xFFFFFFFF, 2, {{2, 3}, {3, 2}}},
+        {"a cluster pointing to itself", 2048, 2, {{2, 2}}},
+        // Valid for the claimed size, past the end of the 1 MiB the image has.
+        {"a root folder past the device's end", 0xFFFFFFFF, 0x00100000, {}},
+        {"a chain leaving the device", 0xFFFFFFFF, 2, {{2, 0x00200000}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string image = craftedFat32(c.totalSectors, c.rootCluster);
+        for (const auto &[cluster, next] : c.chain)
+            for (int byte = 0; byte < 4; ++byte)
+                image[fatEntry(cluster) + byte] = static_cast<char>(next >> (8 * byte) & 0xFF);
+        writeFileBytes(path, image);
+        EXPECT_FALSE(writeFatLabel(path, "LOOP"));
+        EXPECT_EQ(fileBytes(path), image);
+        EXPECT_EQ(fileBytes(outside), "beside the image");
+    }
+    // The same image with a chain that ends takes the label: what was refused was the chain.
+    std::string image = craftedFat32(2048, 2);
+    for (int byte = 0; byte < 4; ++byte)
+        image[fatEntry(2) + byte] = static_cast<char>(0x0FFFFFFF >> (8 * byte) & 0xFF);
+    writeFileBytes(path, image);
+    EXPECT_TRUE(writeFatLabel(path, "ENDS"));
+    // The root folder's first entry (cluster 2, after 32 reserved sectors and two FATs of 8) and the boot
+    // sector's field.
+    const std::string written = fileBytes(path);
+    EXPECT_EQ(written.substr(48 * 512, 12), std::string("ENDS       \x08"));
+    EXPECT_EQ(written.substr(71, 11), "ENDS       ");
 }
 
 } // namespace

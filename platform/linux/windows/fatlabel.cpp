@@ -7,7 +7,10 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <optional>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -57,7 +60,23 @@ struct FatLayout {
     std::vector<std::pair<uint64_t, uint64_t>> rootStretches; // offset, length
 };
 
+// The real size of the block device or image file, whatever its boot sector claims.
+std::optional<uint64_t> deviceBytes(int fd) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return std::nullopt;
+    if (!S_ISBLK(status.st_mode))
+        return static_cast<uint64_t>(status.st_size);
+    uint64_t bytes = 0;
+    if (::ioctl(fd, BLKGETSIZE64, &bytes) != 0)
+        return std::nullopt;
+    return bytes;
+}
+
 std::optional<FatLayout> readFatLayout(int fd) {
+    const auto realBytes = deviceBytes(fd);
+    if (!realBytes)
+        return std::nullopt;
     std::vector<unsigned char> boot(512);
     if (!readAt(fd, boot, 0) || boot[510] != 0x55 || boot[511] != 0xAA)
         return std::nullopt;
@@ -88,9 +107,11 @@ std::optional<FatLayout> readFatLayout(int fd) {
     if (backup != 0 && backup != 0xFFFF && backup < reserved)
         layout.backupBootSector = backup;
     // The root folder is a cluster chain starting where the boot sector says; a chain that loops or
-    // leaves the volume is no FAT of ours.
+    // leaves the volume is no FAT of ours. The volume is no larger than the device, whatever the boot
+    // sector claims, so a loop ends after no more steps than the device has clusters.
     const uint64_t clusterBytes = sectorsPerCluster * sector;
-    const uint64_t dataSectors = totalSectors > rootStart / sector ? totalSectors - rootStart / sector : 0;
+    const uint64_t sectors = std::min(totalSectors, *realBytes / sector);
+    const uint64_t dataSectors = sectors > rootStart / sector ? sectors - rootStart / sector : 0;
     const uint64_t clusters = dataSectors / sectorsPerCluster;
     std::vector<unsigned char> entry(4);
     for (uint64_t cluster = le32(boot, 44); cluster < kFat32EndOfChain;) {

@@ -60,17 +60,25 @@ std::string_view nextRun(std::string_view text, size_t &at) {
     return text.substr(start, at - start);
 }
 
-// Digits as numbers, letters shorter first, anything else byte by byte.
+// The kind of a run, in the order runs of different kinds sort in: single other bytes, digits, letters.
+int runKind(std::string_view run) {
+    return isDigit(run.front()) ? 1 : isLetter(run.front()) ? 2 : 0;
+}
+
+// Runs of different kinds by kind, digits as numbers, letters shorter first, other bytes by value. Each
+// run kind is ordered on its own, so the order of names built from them is a strict weak order.
 int compareRuns(std::string_view left, std::string_view right) {
-    const bool digits = isDigit(left.front()) && isDigit(right.front());
-    const bool letters = isLetter(left.front()) && isLetter(right.front());
-    if (digits) {
+    const int leftKind = runKind(left);
+    const int rightKind = runKind(right);
+    if (leftKind != rightKind)
+        return leftKind < rightKind ? -1 : 1;
+    if (leftKind == 1) {
         while (left.size() > 1 && left.front() == '0')
             left.remove_prefix(1);
         while (right.size() > 1 && right.front() == '0')
             right.remove_prefix(1);
     }
-    if ((digits || letters) && left.size() != right.size())
+    if (leftKind != 0 && left.size() != right.size())
         return left.size() < right.size() ? -1 : 1;
     const int plain = left.compare(right);
     return plain < 0 ? -1 : (plain > 0 ? 1 : 0);

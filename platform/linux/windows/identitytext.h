@@ -46,7 +46,9 @@ std::optional<unsigned> scsiAddressLun(std::string_view name);
 std::string usbDeviceFolder(std::string_view sysfsPath);
 
 // The order of the disk numbers: runs of letters compare shorter first, then alphabetically, and runs of
-// digits as numbers, so sdz comes before sdaa and nvme0n2 before nvme0n10.
+// digits as numbers, so sdz comes before sdaa and nvme0n2 before nvme0n10. Where runs of different kinds
+// meet, any other byte comes before digits and digits before letters; names equal as numbers ("sd01",
+// "sd1") fall back to byte order. A strict total order over any bytes, as std::sort needs.
 bool diskNameLess(std::string_view left, std::string_view right);
 
 // Kernel disks that are no drives to Windows: loop, ram, zram, dm-, md, nbd, sr and fd devices, and the

@@ -51,10 +51,11 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::optional<std::string> labelToUtf8(std::string_view bytes) {
+std::string labelToUtf8(std::string_view bytes) {
     if (isValidUtf8(bytes))
         return std::string(bytes);
-    return TextConverter("UTF-8", "CP936").convert(bytes);
+    return TextConverter("UTF-8", "CP936")
+        .convert(bytes, kReplacementCharacter, [](std::string_view) -> size_t { return 1; });
 }
 
 } // namespace dravex

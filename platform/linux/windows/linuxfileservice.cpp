@@ -47,6 +47,14 @@ bool writeInPlace(const std::string &target, const std::string &bytes) {
     return ::close(fd) == 0 && written;
 }
 
+// Nothing there yet, or a plain file: never a link, folder, FIFO or device.
+bool isRegularOrMissing(const std::string &path) {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0)
+        return errno == ENOENT;
+    return S_ISREG(status.st_mode);
+}
+
 } // namespace
 
 LinuxFileService::LinuxFileService(LinuxVolumeServices &volumes) : m_volumes(volumes) {}
@@ -59,21 +67,29 @@ bool LinuxFileService::fileExists(const std::string &path) {
 
 bool LinuxFileService::createEmptyFile(const std::string &path) {
     const auto native = m_volumes.nativePath(path);
-    if (!native)
+    if (!native || !isRegularOrMissing(*native))
         return false;
-    const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // The probe file lies on a stick anyone may have written, and we run as root: a link there is never
+    // followed, and a FIFO or a device is never opened, or it could empty a file of the system or hang the
+    // window. The check above spares devices their open; the flags close the gap between it and the open.
+    const int fd =
+        ::open(native->c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
+    struct stat status {};
     // A stick whose switch the kernel has not noticed takes the file into the cache and refuses it only on
     // the way to the medium: fsync brings that refusal back here, which is what the write-protect probe
     // is for.
-    const bool reachedMedium = ::fsync(fd) == 0;
+    const bool reachedMedium =
+        ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(fd, 0) == 0 && ::fsync(fd) == 0;
     return ::close(fd) == 0 && reachedMedium;
 }
 
 bool LinuxFileService::deleteFile(const std::string &path) {
     const auto native = m_volumes.nativePath(path);
-    return native && ::unlink(native->c_str()) == 0;
+    struct stat status {};
+    return native && ::lstat(native->c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           ::unlink(native->c_str()) == 0;
 }
 
 std::optional<std::string> LinuxFileService::readFile(const std::string &path) {

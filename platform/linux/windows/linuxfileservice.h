@@ -15,9 +15,12 @@ public:
 
     explicit LinuxFileService(LinuxVolumeServices &volumes);
 
-    // A regular file, or a link to one.
+    // A regular file, or a link to one. Only asks the file system (stat), never opens anything.
     bool fileExists(const std::string &path) override;
+    // Creates or empties a regular file only: a link, folder, FIFO or device of the name is left as it is
+    // (not followed, opened or emptied) and the call fails, as on a write-protected stick.
     bool createEmptyFile(const std::string &path) override;
+    // Deletes a regular file only; a link, folder, FIFO or device of the name stays and the call fails.
     bool deleteFile(const std::string &path) override;
     // Nothing for a file larger than kMaximumReadSize.
     std::optional<std::string> readFile(const std::string &path) override;

@@ -7,6 +7,7 @@
 #include "platform/linux/sysfs/mountinfo.h"
 #include "platform/linux/sysfs/textfields.h"
 #include "platform/linux/sysfs/volumeguard.h"
+#include "platform/linux/sysfs/writeaccess.h"
 #include "platform/linux/udisks2/udisks2diskactions.h"
 #include "platform/linux/udisks2/udisks2mounter.h"
 #include "platform/linux/windows/labeltext.h"
@@ -179,10 +180,9 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
     const BlockDevice *device = fileSystemDevice(*volume);
     if (!device)
         return false;
-    const auto label = labelToUtf8(device->labelBytes());
-    if (!label || !mountPoint(*volume))
+    if (!mountPoint(*volume))
         return false;
-    info.volumeName = *label;
+    info.volumeName = labelToUtf8(device->labelBytes());
     info.serialNumber = serialNumberOf(device->fileSystemUuid());
     info.maximumComponentLength = kMaximumComponentLength;
     info.fileSystemFlags = 0;
@@ -218,7 +218,8 @@ bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std
             return *answered;
     }
     const auto device = volumeDevicePath(m_root, *check.volume);
-    if (!device)
+    // Without write access every way below fails, but only part of them would say so at once.
+    if (!device || !mayWriteDevice(m_root, *check.volume, *device))
         return false;
     bool written = false;
     if (type == "vfat" && !ascii) {
