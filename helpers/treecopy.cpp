@@ -267,18 +267,23 @@ int TreeCopy::openDestinationFolder(const Folder &destination, const std::string
         }
     }
     const int fd = ::openat(destination.fd, at, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &status) != 0) {
-        fail(xcopytexts::kCannotCreateFolder, path, errno);
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
-    }
-    if (!written.insert({status.st_dev, status.st_ino}).second) {
+    return claimDestination(fd, S_IFDIR, xcopytexts::kCannotCreateFolder, path, sourcePath, written);
+}
+
+int TreeCopy::claimDestination(int fd, mode_t kind, const char *what, const std::string &path,
+                               const std::string &sourcePath, std::set<Identity> &written) {
+    const int error = errno;
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || (status.st_mode & S_IFMT) != kind) {
+        fail(what, path, fd < 0 ? error : 0);
+    } else if (!written.insert({status.st_dev, status.st_ino}).second) {
         fail(xcopytexts::kCaseCollision, sourcePath);
-        ::close(fd);
-        return -1;
+    } else {
+        return fd;
     }
-    return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
 }
 
 int TreeCopy::openDestinationFile(const Folder &destination, const std::string &name,
@@ -299,18 +304,7 @@ int TreeCopy::openDestinationFile(const Folder &destination, const std::string &
         // A link, pipe, socket or device on the stick is never opened: it goes, and a file takes its place.
         fd = ::openat(destination.fd, at, kCreate, 0666);
     }
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        fail(xcopytexts::kCannotWrite, path, fd < 0 ? errno : 0);
-        if (fd >= 0)
-            ::close(fd);
-        return -1;
-    }
-    if (!written.insert({status.st_dev, status.st_ino}).second) {
-        fail(xcopytexts::kCaseCollision, sourcePath);
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+    return claimDestination(fd, S_IFREG, xcopytexts::kCannotWrite, path, sourcePath, written);
 }
 
 void TreeCopy::copyFile(const Folder &source, const SourceEntry &entry, const Folder &destination,

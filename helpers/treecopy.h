@@ -76,6 +76,10 @@ private:
                             std::set<Identity> &written);
     int openDestinationFolder(const Folder &destination, const std::string &name,
                               const std::string &sourcePath, std::set<Identity> &written);
+    // fd itself when it is open on an entry of that kind that this copy has not yet written in that folder
+    // under another name; else -1, fd closed and the failure printed.
+    int claimDestination(int fd, mode_t kind, const char *what, const std::string &path,
+                         const std::string &sourcePath, std::set<Identity> &written);
     bool transfer(int source, int destination);
     bool matches(int source, int destination);
     void fail(const char *what, const std::string &path, int error = 0);
