@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,25 +20,29 @@ namespace {
 constexpr size_t kBufferBytes = 1u << 20;
 constexpr size_t kKernelCopyBytes = 1u << 30;
 
-struct SourceEntry {
-    std::string name;
-    struct stat status {};
-    int error = 0; // when the attributes could not be read
-};
-
 bool isHidden(const std::string &name) {
     return name.front() == '.';
 }
 
-bool makeFolder(const std::string &path) {
-    if (::mkdir(path.c_str(), 0777) == 0)
-        return true;
-    const int error = errno;
-    struct stat status {};
-    if (error == EEXIST && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
-        return true;
-    errno = error;
-    return false;
+char foldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// How FAT compares names, as far as the letters A-Z go; other letters are caught when the file system
+// hands back a file this copy already wrote.
+std::string caseFolded(const std::string &name) {
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), foldCase);
+    return folded;
+}
+
+bool isLinkOrSpecial(mode_t mode) {
+    return !S_ISREG(mode) && !S_ISDIR(mode);
+}
+
+// Below a path, for the messages only.
+std::string below(const std::string &folder, const std::string &name) {
+    return folder + "/" + name;
 }
 
 // Reads until size bytes are in or the file ends; the count read, or -1.
@@ -72,27 +77,45 @@ bool writeFully(int fd, const char *buffer, size_t size) {
 
 } // namespace
 
+struct TreeCopy::SourceEntry {
+    std::string name;
+    struct stat status {}; // of what a link leads to
+    int error = 0;         // when those attributes could not be read
+    bool isLink = false;
+
+    Identity identity() const { return {status.st_dev, status.st_ino}; }
+    bool isFolder() const { return error == 0 && S_ISDIR(status.st_mode); }
+};
+
 TreeCopy::TreeCopy(CopyOptions options, std::ostream &out, std::ostream &err, CopyHooks hooks)
     : m_options(options), m_out(out), m_err(err), m_hooks(std::move(hooks)), m_buffer(kBufferBytes),
       m_compareBuffer(options.verify ? kBufferBytes : 0) {}
 
 bool TreeCopy::copy(const std::string &sourceFolder, const std::string &destinationFolder) {
-    struct stat destination {};
-    if (::stat(destinationFolder.c_str(), &destination) != 0 || !S_ISDIR(destination.st_mode)) {
+    const Folder destination{::open(destinationFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                             destinationFolder};
+    struct stat status {};
+    if (destination.fd < 0 || ::fstat(destination.fd, &status) != 0) {
         fail(xcopytexts::kCannotWrite, destinationFolder, errno);
+        if (destination.fd >= 0)
+            ::close(destination.fd);
         return false;
     }
-    m_destinationRoot = {destination.st_dev, destination.st_ino};
-    copyFolder(sourceFolder, destinationFolder);
+    m_destinationRoot = {status.st_dev, status.st_ino};
+    const Folder source{::open(sourceFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), sourceFolder};
+    if (source.fd < 0 || ::fstat(source.fd, &status) != 0) {
+        fail(xcopytexts::kCannotList, sourceFolder, errno);
+    } else {
+        m_sourceDevice = status.st_dev;
+        copyFolder(source, destination);
+    }
+    if (source.fd >= 0)
+        ::close(source.fd);
     // With /v every file's data was read back from the medium; the folders' entries and the kept times go
     // there too before we say so. Without /v the copy ends, as xcopy's does, once the system holds the data.
-    if (m_options.verify) {
-        const int folder = ::open(destinationFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (folder < 0 || ::syncfs(folder) != 0)
-            fail(xcopytexts::kCannotWrite, destinationFolder, errno);
-        if (folder >= 0)
-            ::close(folder);
-    }
+    if (m_options.verify && ::syncfs(destination.fd) != 0)
+        fail(xcopytexts::kCannotWrite, destinationFolder, errno);
+    ::close(destination.fd);
     return m_failures == 0;
 }
 
@@ -104,14 +127,18 @@ void TreeCopy::fail(const char *what, const std::string &path, int error) {
     m_err << std::endl;
 }
 
-void TreeCopy::copyFolder(const std::string &source, const std::string &destination) {
-    DIR *folder = ::opendir(source.c_str());
+void TreeCopy::copyFolder(const Folder &source, const Folder &destination) {
+    // Read through a duplicate, as closedir closes the descriptor it was given.
+    const int listed = ::dup(source.fd);
+    DIR *folder = listed < 0 ? nullptr : ::fdopendir(listed);
     if (!folder) {
-        fail(xcopytexts::kCannotList, source, errno);
+        fail(xcopytexts::kCannotList, source.path, errno);
+        if (listed >= 0)
+            ::close(listed);
         return;
     }
     struct stat own {};
-    ::fstat(::dirfd(folder), &own);
+    ::fstat(source.fd, &own);
     std::vector<SourceEntry> entries;
     int listError = 0;
     while (true) {
@@ -125,79 +152,197 @@ void TreeCopy::copyFolder(const std::string &source, const std::string &destinat
         entry.name = found->d_name;
         if (entry.name == "." || entry.name == ".." || (!m_options.includeHidden && isHidden(entry.name)))
             continue;
-        // Follows links: a link stands for what it leads to.
-        if (::fstatat(::dirfd(folder), found->d_name, &entry.status, 0) != 0)
+        struct stat itself {};
+        if (::fstatat(source.fd, found->d_name, &itself, AT_SYMLINK_NOFOLLOW) != 0) {
             entry.error = errno;
+        } else if (S_ISLNK(itself.st_mode)) {
+            entry.isLink = true;
+            // A link stands for what it leads to, on this file system only: one leading elsewhere (/sys,
+            // /proc, another disk) is taken as one leading nowhere.
+            if (::fstatat(source.fd, found->d_name, &entry.status, 0) != 0)
+                entry.error = errno;
+            else if (entry.status.st_dev != m_sourceDevice)
+                entry.error = EXDEV;
+            if (entry.error == EXDEV && S_ISDIR(entry.status.st_mode))
+                entry.error = 0; // still a folder, made empty as shouldEnter turns it down
+        } else {
+            entry.status = itself;
+        }
+        if (!m_options.recurse && entry.isFolder())
+            continue;
         entries.push_back(std::move(entry));
     }
     ::closedir(folder);
     if (listError != 0) {
-        fail(xcopytexts::kCannotList, source, listError);
+        fail(xcopytexts::kCannotList, source.path, listError);
         return;
     }
     std::sort(entries.begin(), entries.end(),
               [](const SourceEntry &a, const SourceEntry &b) { return a.name < b.name; });
+    dropCaseCollisions(source.path, entries);
 
+    // What this copy wrote into the destination folder: the file system handing one of them back for
+    // another name means it folds the two names into one.
+    std::set<Identity> written;
     m_currentPath.push_back({own.st_dev, own.st_ino});
     for (const SourceEntry &entry : entries) {
-        const std::string sourcePath = source + "/" + entry.name;
-        const std::string destinationPath = destination + "/" + entry.name;
-        if (entry.error == 0 && S_ISDIR(entry.status.st_mode)) {
-            if (!m_options.recurse)
-                continue;
-            if (!makeFolder(destinationPath)) {
-                fail(xcopytexts::kCannotCreateFolder, destinationPath, errno);
-                continue;
-            }
-            const Identity identity{entry.status.st_dev, entry.status.st_ino};
-            // A folder we are already inside (a link cycle), or the destination itself, stays empty.
-            if (identity != m_destinationRoot &&
-                std::find(m_currentPath.begin(), m_currentPath.end(), identity) == m_currentPath.end())
-                copyFolder(sourcePath, destinationPath);
-            if (m_options.keepTimes) {
-                const struct timespec times[2] = {entry.status.st_atim, entry.status.st_mtim};
-                ::utimensat(AT_FDCWD, destinationPath.c_str(), times, 0);
-            }
-        } else if (entry.error == 0 && S_ISREG(entry.status.st_mode)) {
-            copyFile(sourcePath, destinationPath);
-        } else {
-            copyAsEmptyFile(sourcePath, destinationPath, entry.error == 0 ? &entry.status : nullptr);
+        const std::string sourcePath = below(source.path, entry.name);
+        if (!entry.isFolder()) {
+            if (entry.error == 0 && S_ISREG(entry.status.st_mode))
+                copyFile(source, entry, destination, written);
+            else
+                copyAsEmptyFile(entry, sourcePath, destination, written);
+            continue;
         }
+        const Folder made{openDestinationFolder(destination, entry.name, sourcePath, written),
+                          below(destination.path, entry.name)};
+        if (made.fd < 0)
+            continue;
+        if (shouldEnter(entry)) {
+            const Folder inner{::openat(source.fd, entry.name.c_str(),
+                                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | (entry.isLink ? 0 : O_NOFOLLOW)),
+                               sourcePath};
+            struct stat opened {};
+            if (inner.fd < 0 || ::fstat(inner.fd, &opened) != 0)
+                fail(xcopytexts::kCannotList, sourcePath, errno);
+            else if (Identity{opened.st_dev, opened.st_ino} != entry.identity())
+                fail(xcopytexts::kSourceChanged, sourcePath); // replaced since it was listed
+            else
+                copyFolder(inner, made);
+            if (inner.fd >= 0)
+                ::close(inner.fd);
+        }
+        if (m_options.keepTimes) {
+            const struct timespec times[2] = {entry.status.st_atim, entry.status.st_mtim};
+            ::futimens(made.fd, times);
+        }
+        ::close(made.fd);
     }
     m_currentPath.pop_back();
 }
 
-void TreeCopy::copyFile(const std::string &source, const std::string &destination) {
+void TreeCopy::dropCaseCollisions(const std::string &sourcePath, std::vector<SourceEntry> &entries) {
+    std::map<std::string, std::string> firstByFolded;
+    std::vector<SourceEntry> kept;
+    for (SourceEntry &entry : entries) {
+        const auto [first, isNew] = firstByFolded.emplace(caseFolded(entry.name), entry.name);
+        if (isNew)
+            kept.push_back(std::move(entry));
+        else
+            fail(xcopytexts::kCaseCollision, below(sourcePath, entry.name) + xcopytexts::kCollidesWith +
+                                                 below(sourcePath, first->second));
+    }
+    entries = std::move(kept);
+}
+
+bool TreeCopy::shouldEnter(const SourceEntry &entry) {
+    const Identity identity = entry.identity();
+    // The destination itself, or a folder we are already inside (a link cycle).
+    if (identity == m_destinationRoot ||
+        std::find(m_currentPath.begin(), m_currentPath.end(), identity) != m_currentPath.end())
+        return false;
+    // A folder's own subfolders are always entered. Through links only on this file system, and each
+    // folder once, so links that branch cannot make the walk larger than the folders it reaches.
+    return !entry.isLink ||
+           (entry.status.st_dev == m_sourceDevice && m_enteredThroughLink.insert(identity).second);
+}
+
+int TreeCopy::openDestinationFolder(const Folder &destination, const std::string &name,
+                                    const std::string &sourcePath, std::set<Identity> &written) {
+    const std::string path = below(destination.path, name);
+    const char *at = name.c_str();
+    struct stat status {};
+    if (::mkdirat(destination.fd, at, 0777) != 0) {
+        const int error = errno;
+        const bool present = ::fstatat(destination.fd, at, &status, AT_SYMLINK_NOFOLLOW) == 0;
+        if (error != EEXIST || !present || S_ISREG(status.st_mode)) {
+            fail(xcopytexts::kCannotCreateFolder, path, present && S_ISREG(status.st_mode) ? EEXIST : error);
+            return -1;
+        }
+        // Never into what a link on the stick leads to: it goes, and a real folder takes its place.
+        if (isLinkOrSpecial(status.st_mode) &&
+            (::unlinkat(destination.fd, at, 0) != 0 || ::mkdirat(destination.fd, at, 0777) != 0)) {
+            fail(xcopytexts::kCannotCreateFolder, path, errno);
+            return -1;
+        }
+    }
+    const int fd = ::openat(destination.fd, at, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return claimDestination(fd, S_IFDIR, xcopytexts::kCannotCreateFolder, path, sourcePath, written);
+}
+
+int TreeCopy::claimDestination(int fd, mode_t kind, const char *what, const std::string &path,
+                               const std::string &sourcePath, std::set<Identity> &written) {
+    const int error = errno;
+    struct stat status {};
+    if (fd < 0 || ::fstat(fd, &status) != 0 || (status.st_mode & S_IFMT) != kind) {
+        fail(what, path, fd < 0 ? error : 0);
+    } else if (!written.insert({status.st_dev, status.st_ino}).second) {
+        fail(xcopytexts::kCaseCollision, sourcePath);
+    } else {
+        return fd;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+int TreeCopy::openDestinationFile(const Folder &destination, const std::string &name,
+                                  const std::string &sourcePath, std::set<Identity> &written) {
+    const std::string path = below(destination.path, name);
+    const char *at = name.c_str();
+    constexpr int kCreate = O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    struct stat status {};
+    int fd = -1;
+    if (::fstatat(destination.fd, at, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        fd = errno == ENOENT ? ::openat(destination.fd, at, kCreate, 0666) : -1;
+    } else if (S_ISREG(status.st_mode)) {
+        // Without blocking and without following, should it have turned into a pipe or link since.
+        fd = ::openat(destination.fd, at, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } else if (S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+    } else if (::unlinkat(destination.fd, at, 0) == 0) {
+        // A link, pipe, socket or device on the stick is never opened: it goes, and a file takes its place.
+        fd = ::openat(destination.fd, at, kCreate, 0666);
+    }
+    return claimDestination(fd, S_IFREG, xcopytexts::kCannotWrite, path, sourcePath, written);
+}
+
+void TreeCopy::copyFile(const Folder &source, const SourceEntry &entry, const Folder &destination,
+                        std::set<Identity> &written) {
+    const std::string sourcePath = below(source.path, entry.name);
+    const std::string destinationPath = below(destination.path, entry.name);
     if (m_hooks.beforeFile)
-        m_hooks.beforeFile(source);
+        m_hooks.beforeFile(sourcePath);
     if (m_options.listNames)
-        m_out << source << xcopytexts::kArrow << destination << '\n';
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        fail(xcopytexts::kCannotRead, source, errno);
+        m_out << sourcePath << xcopytexts::kArrow << destinationPath << '\n';
+    // Without blocking, should a pipe have taken the file's place since it was listed.
+    const int in = ::openat(source.fd, entry.name.c_str(),
+                            O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (entry.isLink ? 0 : O_NOFOLLOW));
+    struct stat inStatus {};
+    if (in < 0 || ::fstat(in, &inStatus) != 0 || !S_ISREG(inStatus.st_mode)) {
+        fail(xcopytexts::kCannotRead, sourcePath, in < 0 ? errno : 0);
+        if (in >= 0)
+            ::close(in);
         return;
     }
-    struct stat inStatus {};
-    struct stat outStatus {};
-    ::fstat(in, &inStatus);
     // Not truncated on open: first make sure it is not the source itself. A new file is not truncated at
     // all, as ext4 then writes it back on close, which halves the copy's speed.
-    const int out = ::open(destination.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int out = openDestinationFile(destination, entry.name, sourcePath, written);
     if (out < 0) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
         ::close(in);
         return;
     }
+    struct stat outStatus {};
     bool copied = false;
     if (::fstat(out, &outStatus) == 0 && outStatus.st_dev == inStatus.st_dev &&
         outStatus.st_ino == inStatus.st_ino) {
-        fail(xcopytexts::kSameFile, destination);
+        fail(xcopytexts::kSameFile, destinationPath);
     } else if ((outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) || !transfer(in, out)) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+        fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else if (::lseek(out, 0, SEEK_CUR) != inStatus.st_size) {
-        fail(xcopytexts::kSourceChanged, source);
+        fail(xcopytexts::kSourceChanged, sourcePath);
     } else if (m_options.verify && ::fdatasync(out) != 0) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+        fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else {
         copied = true;
     }
@@ -205,10 +350,10 @@ void TreeCopy::copyFile(const std::string &source, const std::string &destinatio
         // Written back and dropped from the cache, so the comparison reads what is on the medium.
         ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
         if (m_hooks.beforeVerify)
-            m_hooks.beforeVerify(destination);
+            m_hooks.beforeVerify(destinationPath);
         copied = matches(in, out);
         if (!copied)
-            fail(xcopytexts::kVerifyFailed, destination);
+            fail(xcopytexts::kVerifyFailed, destinationPath);
     }
     if (copied && m_options.keepTimes) {
         const struct timespec times[2] = {inStatus.st_atim, inStatus.st_mtim};
@@ -216,49 +361,46 @@ void TreeCopy::copyFile(const std::string &source, const std::string &destinatio
     }
     ::close(in);
     if (::close(out) != 0 && copied) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+        fail(xcopytexts::kCannotWrite, destinationPath, errno);
         copied = false;
     }
     if (copied)
         ++m_filesCopied;
 }
 
-void TreeCopy::copyAsEmptyFile(const std::string &source, const std::string &destination,
-                               const struct stat *status) {
+void TreeCopy::copyAsEmptyFile(const SourceEntry &entry, const std::string &sourcePath,
+                               const Folder &destination, std::set<Identity> &written) {
+    const std::string destinationPath = below(destination.path, entry.name);
     if (m_hooks.beforeFile)
-        m_hooks.beforeFile(source);
+        m_hooks.beforeFile(sourcePath);
     if (m_options.listNames)
-        m_out << source << xcopytexts::kArrow << destination << '\n';
-    // Without blocking: a pipe already at the destination's name must not hold the copy up.
-    const int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (out < 0) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+        m_out << sourcePath << xcopytexts::kArrow << destinationPath << '\n';
+    const int out = openDestinationFile(destination, entry.name, sourcePath, written);
+    if (out < 0)
         return;
-    }
     struct stat outStatus {};
     bool copied = false;
-    if (::fstat(out, &outStatus) != 0 || !S_ISREG(outStatus.st_mode)) {
-        fail(xcopytexts::kCannotWrite, destination);
-    } else if ((outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) ||
-               (m_options.verify && ::fdatasync(out) != 0)) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+    if (::fstat(out, &outStatus) != 0 || (outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) ||
+        (m_options.verify && ::fdatasync(out) != 0)) {
+        fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else {
         copied = true;
     }
     if (copied && m_options.verify) {
         ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
         if (m_hooks.beforeVerify)
-            m_hooks.beforeVerify(destination);
+            m_hooks.beforeVerify(destinationPath);
         copied = ::fstat(out, &outStatus) == 0 && outStatus.st_size == 0;
         if (!copied)
-            fail(xcopytexts::kVerifyFailed, destination);
+            fail(xcopytexts::kVerifyFailed, destinationPath);
     }
-    if (copied && status && m_options.keepTimes) {
-        const struct timespec times[2] = {status->st_atim, status->st_mtim};
+    // Times only of what was read: a link leading nowhere or off the file system has none of its own here.
+    if (copied && entry.error == 0 && m_options.keepTimes) {
+        const struct timespec times[2] = {entry.status.st_atim, entry.status.st_mtim};
         ::futimens(out, times);
     }
     if (::close(out) != 0 && copied) {
-        fail(xcopytexts::kCannotWrite, destination, errno);
+        fail(xcopytexts::kCannotWrite, destinationPath, errno);
         copied = false;
     }
     if (copied)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <ostream>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -26,12 +27,22 @@ struct CopyHooks {
     std::function<void(const std::string &destinationPath)> beforeVerify;
 };
 
-// Copies a folder's content into another, following links as the directory statistics do: a link to a
-// file gives a file with the target's bytes, a link to a folder a folder, and a folder already on the
-// current path (a link cycle) is created empty and not entered. What the statistics count as an empty
-// file, a link leading nowhere or a pipe, socket or device, becomes an empty file. Existing files are
-// overwritten. A failure is printed with the path at fault and the copy goes on with the next entry; at
-// the end the destination's file system is synced, so a failed write-back is a failure too.
+// Copies a folder's content into another. Every folder is walked through open folder descriptors, so a
+// name is never read as a path ("c\d" is one name) and depth is not limited by the length of a path.
+//
+// Source links are followed as the directory statistics follow them: a link to a file gives a file with
+// the target's bytes, a link to a folder a folder. A link is not followed off the source's file system (a
+// link to /sys or /proc), and a folder is entered through a link only once per copy, so links that branch
+// cannot multiply the walk; a folder not entered that way (or already on the current path: a link cycle)
+// is created empty. What the statistics count as an empty file, a link leading nowhere or off the file
+// system to a file, a pipe, socket or device, becomes an empty file.
+//
+// On the destination nothing is ever followed: a link, pipe, socket or device at a name the copy needs is
+// removed and a real file or folder made in its place; an existing file is overwritten. Names in one
+// folder that differ only in letter case would overwrite each other on a FAT stick: the first (in byte
+// order) is copied and the others are reported and left out. A failure is printed with the path at fault
+// and the copy goes on with the next entry; with /v the destination's file system is synced at the end,
+// so a failed write-back is a failure too.
 class TreeCopy {
 public:
     TreeCopy(CopyOptions options, std::ostream &out, std::ostream &err, CopyHooks hooks = {});
@@ -44,12 +55,31 @@ public:
 
 private:
     using Identity = std::pair<dev_t, ino_t>;
+    struct SourceEntry;
+    // An open folder and its path, the path only for messages.
+    struct Folder {
+        int fd = -1;
+        std::string path;
+    };
 
-    void copyFolder(const std::string &source, const std::string &destination);
-    void copyFile(const std::string &source, const std::string &destination);
-    // status: the source's own attributes, when they could be read.
-    void copyAsEmptyFile(const std::string &source, const std::string &destination,
-                         const struct stat *status);
+    void copyFolder(const Folder &source, const Folder &destination);
+    // Skips (and reports) entries whose names collide with an earlier one once letter case is ignored.
+    void dropCaseCollisions(const std::string &sourcePath, std::vector<SourceEntry> &entries);
+    bool shouldEnter(const SourceEntry &entry);
+    void copyFile(const Folder &source, const SourceEntry &entry, const Folder &destination,
+                  std::set<Identity> &written);
+    void copyAsEmptyFile(const SourceEntry &entry, const std::string &sourcePath, const Folder &destination,
+                         std::set<Identity> &written);
+    // The destination's file of that name opened for writing, a link or special file there replaced by a
+    // new file; -1 with the failure printed. written: what this copy already wrote in that folder.
+    int openDestinationFile(const Folder &destination, const std::string &name, const std::string &sourcePath,
+                            std::set<Identity> &written);
+    int openDestinationFolder(const Folder &destination, const std::string &name,
+                              const std::string &sourcePath, std::set<Identity> &written);
+    // fd itself when it is open on an entry of that kind that this copy has not yet written in that folder
+    // under another name; else -1, fd closed and the failure printed.
+    int claimDestination(int fd, mode_t kind, const char *what, const std::string &path,
+                         const std::string &sourcePath, std::set<Identity> &written);
     bool transfer(int source, int destination);
     bool matches(int source, int destination);
     void fail(const char *what, const std::string &path, int error = 0);
@@ -61,6 +91,8 @@ private:
     std::vector<char> m_buffer;
     std::vector<char> m_compareBuffer;
     std::vector<Identity> m_currentPath;
+    std::set<Identity> m_enteredThroughLink;
+    dev_t m_sourceDevice = 0;
     Identity m_destinationRoot{};
     uint64_t m_filesCopied = 0;
     uint64_t m_failures = 0;

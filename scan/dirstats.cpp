@@ -25,17 +25,15 @@ bool matchesFrom(const std::string &name, size_t at, const std::string &pattern,
     return at == name.size();
 }
 
-uint64_t walk(DirectorySearch &search, const std::string &folder, const std::string &pattern,
-              int64_t &entryCount, int64_t &dirCount, std::vector<std::string> &currentPath) {
-    const auto listing = search.listFolder(folder);
-    if (!listing)
-        return 0;
-    if (std::find(currentPath.begin(), currentPath.end(), listing->identity) != currentPath.end())
+uint64_t walk(DirectorySearch &search, const std::string &folder, const FolderListing &listing,
+              const std::string &pattern, int64_t &entryCount, int64_t &dirCount,
+              std::vector<std::string> &currentPath) {
+    if (std::find(currentPath.begin(), currentPath.end(), listing.identity) != currentPath.end())
         return 0;
 
     uint64_t total = 0;
     std::vector<const FolderEntry *> subfolders;
-    for (const FolderEntry &entry : listing->entries) {
+    for (const FolderEntry &entry : listing.entries) {
         if (entry.isDirectory) {
             subfolders.push_back(&entry);
             ++dirCount;
@@ -45,9 +43,12 @@ uint64_t walk(DirectorySearch &search, const std::string &folder, const std::str
             ++entryCount;
         }
     }
-    currentPath.push_back(listing->identity);
-    for (const FolderEntry *subfolder : subfolders)
-        total += walk(search, folder + subfolder->name + "\\", pattern, entryCount, dirCount, currentPath);
+    currentPath.push_back(listing.identity);
+    for (const FolderEntry *subfolder : subfolders) {
+        if (const auto inner = search.listSubfolder(folder, listing, *subfolder))
+            total += walk(search, folder + subfolder->name + "\\", *inner, pattern, entryCount, dirCount,
+                          currentPath);
+    }
     currentPath.pop_back();
     return total;
 }
@@ -64,8 +65,11 @@ uint64_t CollectDirStats(DirectorySearch &search, std::string &path, const std::
                          int64_t &entryCount, int64_t &dirCount) {
     if (path.empty() || path.back() != '\\')
         path += '\\';
+    const auto listing = search.listFolder(path);
+    if (!listing)
+        return 0;
     std::vector<std::string> currentPath;
-    return walk(search, path, pattern, entryCount, dirCount, currentPath);
+    return walk(search, path, *listing, pattern, entryCount, dirCount, currentPath);
 }
 
 std::string FormatDirStats(const DirStats &stats) {

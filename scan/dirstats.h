@@ -17,7 +17,8 @@ struct DirStats {
 // Walks the tree below path and returns its byte total, adding every entry that matches pattern to
 // entryCount and every folder to dirCount. Appends "\" to path when it lacks one. A folder that cannot
 // be listed contributes nothing; a folder already on the current path (reached again through a link) is
-// counted but never entered again, so a link cycle cannot loop.
+// counted but never entered again, so a link cycle cannot loop. Subfolders are listed through the search's
+// listSubfolder, which may also hand back a folder it will not enter (see LinuxDirectorySearch) as empty.
 uint64_t CollectDirStats(DirectorySearch &search, std::string &path, const std::string &pattern,
                          int64_t &entryCount, int64_t &dirCount);
 

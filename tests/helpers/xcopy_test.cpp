@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <fcntl.h>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -260,6 +262,257 @@ TEST_F(XcopyProgram, RefusalsAndBadCommandLinesWriteNothing) {
     }
     EXPECT_TRUE(fs::is_empty(m_stick));
     EXPECT_EQ(std::distance(fs::directory_iterator(other), fs::directory_iterator()), 1);
+}
+
+// Every entry below a folder, links not followed: a link as its target text, a file as its bytes.
+std::map<std::string, std::string> snapshot(const fs::path &folder) {
+    std::map<std::string, std::string> entries;
+    for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+        const std::string name = it->path().lexically_relative(folder).string();
+        if (it->is_symlink())
+            entries[name] = "link " + fs::read_symlink(it->path()).string();
+        else if (it->is_regular_file())
+            entries[name] = "file " + fileBytes(it->path().string());
+        else
+            entries[name] = it->is_directory() ? "folder" : "other";
+    }
+    return entries;
+}
+
+// A folder beside the stick that the copy must never write into, with a file of it.
+class XcopyBesideTheStick : public XcopyRun {
+protected:
+    void SetUp() override {
+        XcopyRun::SetUp();
+        m_outside = m_folder.path() / "elsewhere";
+        writeFile(m_outside / "secret.txt", "keep me");
+        writeFile(m_outside / "inner/kept.txt", "kept");
+        m_before = snapshot(m_outside);
+    }
+
+    // A fresh source of these files; "name/" is an empty folder.
+    void sourceOf(const std::map<std::string, std::string> &files) {
+        fs::remove_all(m_source);
+        fs::create_directories(m_source);
+        for (const auto &[name, bytes] : files)
+            name.back() == '/' ? (void)fs::create_directories(m_source / name)
+                               : writeFile(m_source / name, bytes);
+    }
+
+    int copy(const std::string &switches = "/v/h/e/k") {
+        HelperContext helper = context();
+        return runXcopy(command(switches), helper);
+    }
+
+    fs::path m_outside;
+    std::map<std::string, std::string> m_before;
+};
+
+using XcopyCaseCollision = XcopyBesideTheStick;
+
+TEST_F(XcopyCaseCollision, NamesDifferingOnlyInCaseAreNamedAndTheFirstOneKept) {
+    sourceOf({{"Readme.txt", "mixed"},
+              {"README.TXT", "upper"},
+              {"Docs/a.txt", "a"},
+              {"docs", "file"},
+              {"sub/X.bin", "1"},
+              {"sub/x.BIN", "2"},
+              {"other.txt", "o"}});
+    EXPECT_EQ(copy(), kExitFailed);
+    const std::string err = m_err.str();
+    for (const auto &[later, first] :
+         {std::pair{"Readme.txt", "README.TXT"}, {"docs", "Docs"}, {"sub/x.BIN", "sub/X.bin"}}) {
+        const std::string line = std::string("错误：文件名仅大小写不同，在U盘上会互相覆盖：") +
+                                 (m_source / later).string() + " 与 " + (m_source / first).string();
+        EXPECT_NE(err.find(line), std::string::npos) << err;
+    }
+    EXPECT_EQ(snapshot(m_stick), (std::map<std::string, std::string>{{"Docs", "folder"},
+                                                                     {"Docs/a.txt", "file a"},
+                                                                     {"README.TXT", "file upper"},
+                                                                     {"other.txt", "file o"},
+                                                                     {"sub", "folder"},
+                                                                     {"sub/X.bin", "file 1"}}));
+    EXPECT_NE(m_out.str().find("4 个文件已复制"), std::string::npos) << m_out.str();
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+TEST_F(XcopyCaseCollision, AFileSystemThatFoldsMoreThanAsciiIsCaughtAtTheDestination) {
+    // Two names the ASCII comparison keeps apart but the stick takes as one: stood for here by two
+    // names of one file on the stick.
+    sourceOf({{"Ärger.txt", "upper"}, {"ärger.txt", "lower"}});
+    writeFile(m_stick / "Ärger.txt", "old");
+    fs::create_hard_link(m_stick / "Ärger.txt", m_stick / "ärger.txt");
+    EXPECT_EQ(copy(), kExitFailed);
+    EXPECT_NE(m_err.str().find("在U盘上会互相覆盖：" + (m_source / "ärger.txt").string()), std::string::npos)
+        << m_err.str();
+    EXPECT_EQ(fileBytes((m_stick / "ärger.txt").string()), "upper");
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+using XcopyLinksOnTheStick = XcopyBesideTheStick;
+
+TEST_F(XcopyLinksOnTheStick, AreReplacedAndNeverWrittenThrough) {
+    sourceOf({{"notes.txt", "new notes"},
+              {"docs/a.txt", "a"},
+              {"docs/deeper/b.txt", "b"},
+              {"fresh.txt", "fresh"},
+              {"pipe.txt", "no hang"},
+              {"pipedir/c.txt", "c"},
+              {"sock.txt", "s"}});
+    fs::create_symlink(m_outside / "secret.txt", m_stick / "notes.txt");
+    fs::create_directory_symlink(m_outside, m_stick / "docs");
+    // A link leading nowhere yet: creating through it would make the file outside.
+    fs::create_symlink(m_outside / "made.txt", m_stick / "fresh.txt");
+    ASSERT_EQ(::mkfifo((m_stick / "pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((m_stick / "pipedir").c_str(), 0644), 0);
+    ASSERT_EQ(::mknod((m_stick / "sock.txt").c_str(), S_IFSOCK | 0644, 0), 0);
+    ASSERT_EQ(copy(), kExitDone) << m_err.str();
+    EXPECT_EQ(snapshot(m_stick), (std::map<std::string, std::string>{{"docs", "folder"},
+                                                                     {"docs/a.txt", "file a"},
+                                                                     {"docs/deeper", "folder"},
+                                                                     {"docs/deeper/b.txt", "file b"},
+                                                                     {"fresh.txt", "file fresh"},
+                                                                     {"notes.txt", "file new notes"},
+                                                                     {"pipe.txt", "file no hang"},
+                                                                     {"pipedir", "folder"},
+                                                                     {"pipedir/c.txt", "file c"},
+                                                                     {"sock.txt", "file s"}}));
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+TEST_F(XcopyLinksOnTheStick, AreReplacedByEmptyFilesAndAFileInTheWayOfAFolderIsStillAnError) {
+    // What the source holds as empty files (a dangling link, a pipe) meets links on the stick too.
+    sourceOf({{"inner/x.txt", "x"}});
+    fs::create_symlink("nowhere", m_source / "dangling");
+    ASSERT_EQ(::mkfifo((m_source / "pipe").c_str(), 0644), 0);
+    fs::create_symlink(m_outside / "secret.txt", m_stick / "dangling");
+    fs::create_symlink(m_outside / "inner/kept.txt", m_stick / "pipe");
+    writeFile(m_stick / "inner", "a file, not a link");
+    EXPECT_EQ(copy(), kExitFailed);
+    EXPECT_NE(m_err.str().find("无法创建文件夹：" + (m_stick / "inner").string()), std::string::npos)
+        << m_err.str();
+    EXPECT_EQ(snapshot(m_stick),
+              (std::map<std::string, std::string>{
+                  {"dangling", "file "}, {"inner", "file a file, not a link"}, {"pipe", "file "}}));
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+using XcopyLinkWalk = XcopyBesideTheStick;
+
+TEST_F(XcopyLinkWalk, LinksThatBranchEnterEachFolderOnce) {
+    // Level k holds a file and two links to level k+1: followed every time, 2^24 copies of the last level.
+    constexpr int kLevels = 24;
+    sourceOf({});
+    for (int level = 0; level < kLevels; ++level) {
+        const fs::path folder = m_source / ("L" + std::to_string(level));
+        writeFile(folder / "f.txt", std::to_string(level));
+        if (level + 1 < kLevels)
+            for (const char *link : {"a", "b"})
+                fs::create_directory_symlink("../L" + std::to_string(level + 1), folder / link);
+    }
+    ASSERT_EQ(copy("/h/e"), kExitDone) << m_err.str();
+    // The 24 folders, and once more each folder the first link chain reached (L1 to L23 inside L0/a).
+    EXPECT_NE(m_out.str().find("47 个文件已复制"), std::string::npos) << m_out.str();
+    EXPECT_EQ(fileBytes((m_stick / "L0/a/a/a/f.txt").string()), "3");
+    EXPECT_TRUE(fs::is_empty(m_stick / "L0/b"));
+    EXPECT_TRUE(fs::is_empty(m_stick / "L5/a"));
+    EXPECT_EQ(summary("F:\\"), summary(m_source.string()));
+}
+
+TEST_F(XcopyLinkWalk, LinksOffTheSourcesFileSystemAreNotFollowed) {
+    sourceOf({{"a.txt", "a"}});
+    fs::create_directory_symlink("/sys", m_source / "sys");
+    fs::create_directory_symlink("/proc/self", m_source / "self");
+    fs::create_symlink("/proc/self/status", m_source / "status");
+    fs::create_directory_symlink(m_outside, m_source / "beside"); // same file system: followed
+    ASSERT_EQ(copy("/h/e/k"), kExitDone) << m_err.str();
+    EXPECT_EQ(snapshot(m_stick), (std::map<std::string, std::string>{{"a.txt", "file a"},
+                                                                     {"beside", "folder"},
+                                                                     {"beside/inner", "folder"},
+                                                                     {"beside/inner/kept.txt", "file kept"},
+                                                                     {"beside/secret.txt", "file keep me"},
+                                                                     {"self", "folder"},
+                                                                     {"status", "file "},
+                                                                     {"sys", "folder"}}));
+    EXPECT_EQ(summary("F:\\"), summary(m_source.string()));
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+using XcopyOddNames = XcopyBesideTheStick;
+
+TEST_F(XcopyOddNames, BackslashInANameIsOneName) {
+    sourceOf({{"c\\d/x.txt", "xxx"}, {"c/d/y.txt", "y"}, {"a\\b.txt", "ab"}});
+    ASSERT_EQ(copy(), kExitDone) << m_err.str();
+    EXPECT_EQ(snapshot(m_stick), (std::map<std::string, std::string>{{"a\\b.txt", "file ab"},
+                                                                     {"c", "folder"},
+                                                                     {"c/d", "folder"},
+                                                                     {"c/d/y.txt", "file y"},
+                                                                     {"c\\d", "folder"},
+                                                                     {"c\\d/x.txt", "file xxx"}}));
+    // Counted where they are, not at "c/d".
+    EXPECT_EQ(summary("F:\\"), "文件:3;目录:3;大小:6字节");
+    EXPECT_EQ(summary(m_source.string()), "文件:3;目录:3;大小:6字节");
+    EXPECT_EQ(snapshot(m_outside), m_before);
+}
+
+// Folders nested until their path is longer than a path may be, made and read one level at a time.
+constexpr int kDeepLevels = 24;
+const std::string kLongName(200, 'n');
+
+void makeDeepTree(const fs::path &root, const std::string &bottomFile) {
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < kDeepLevels; ++level) {
+        ASSERT_EQ(::mkdirat(folder, kLongName.c_str(), 0755), 0);
+        const int inner = ::openat(folder, kLongName.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = inner;
+    }
+    const int file = ::openat(folder, "bottom.txt", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::write(file, bottomFile.data(), bottomFile.size()), static_cast<ssize_t>(bottomFile.size()));
+    ::close(file);
+    ::close(folder);
+}
+
+// std::filesystem cannot remove what its paths cannot name.
+void removeDeepTree(const fs::path &root) {
+    std::vector<int> folders{::open(root.c_str(), O_RDONLY | O_DIRECTORY)};
+    while (folders.back() >= 0 && folders.size() <= kDeepLevels)
+        folders.push_back(::openat(folders.back(), kLongName.c_str(), O_RDONLY | O_DIRECTORY));
+    if (folders.back() >= 0)
+        ::unlinkat(folders.back(), "bottom.txt", 0);
+    for (size_t level = folders.size() - 1; level > 0; --level) {
+        if (folders[level] >= 0)
+            ::close(folders[level]);
+        ::unlinkat(folders[level - 1], kLongName.c_str(), AT_REMOVEDIR);
+    }
+    ::close(folders.front());
+}
+
+std::string deepFile(const fs::path &root) {
+    int folder = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < kDeepLevels && folder >= 0; ++level) {
+        const int inner = ::openat(folder, kLongName.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(folder);
+        folder = inner;
+    }
+    const int file = folder < 0 ? -1 : ::openat(folder, "bottom.txt", O_RDONLY);
+    char bytes[64] = {};
+    const ssize_t count = file < 0 ? -1 : ::read(file, bytes, sizeof bytes);
+    ::close(file);
+    ::close(folder);
+    return count < 0 ? "(missing)" : std::string(bytes, static_cast<size_t>(count));
+}
+
+TEST_F(XcopyOddNames, TreeDeeperThanAPathCanNameIsCopiedWhole) {
+    sourceOf({{"top.txt", "t"}});
+    makeDeepTree(m_source, "at the bottom");
+    ASSERT_GT((kLongName.size() + 1) * kDeepLevels, static_cast<size_t>(PATH_MAX));
+    ASSERT_EQ(copy("/v/e"), kExitDone) << m_err.str();
+    EXPECT_EQ(deepFile(m_stick), "at the bottom");
+    EXPECT_NE(m_out.str().find("2 个文件已复制"), std::string::npos) << m_out.str();
+    EXPECT_EQ(summary("F:\\"), summary(m_source.string()));
+    removeDeepTree(m_source);
+    removeDeepTree(m_stick);
 }
 
 } // namespace

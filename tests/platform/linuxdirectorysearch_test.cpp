@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace dravex {
 namespace {
@@ -209,6 +211,74 @@ TEST_F(LinuxDirectorySearchTest, ListsEachEntryOnceWithLinksFollowed) {
          {folder.string() + "\\missing\\", folder.string() + "\\a.txt\\", folder.string() + "\\dangling\\",
           std::string("H:\\"), std::string("relative\\folder\\"), std::string()})
         EXPECT_FALSE(m_search.listFolder(path)) << path;
+}
+
+// The walk reads names from open folders, not from the paths it hands the logic.
+TEST_F(LinuxDirectorySearchTest, NamesHoldingABackslashAndTreesDeeperThanAPath) {
+    const fs::path tree = m_folder.path() / "tree";
+    build(tree, {}, {"c\\d/x=30", "c/d/y=1", "c\\=2", "e\\f\\/g\\h/z=400"});
+    EXPECT_EQ(summary(tree.string()), "文件:4;目录:5;大小:433字节");
+
+    // 24 folders of 200-character names: a path to the bottom is longer than PATH_MAX.
+    const std::string name(200, 'n');
+    fs::remove_all(tree);
+    fs::create_directories(tree);
+    std::vector<int> folders{::open(tree.c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int level = 0; level < 24; ++level) {
+        ASSERT_EQ(::mkdirat(folders.back(), name.c_str(), 0755), 0);
+        folders.push_back(::openat(folders.back(), name.c_str(), O_RDONLY | O_DIRECTORY));
+    }
+    const int file = ::openat(folders.back(), "bottom", O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::ftruncate(file, 77), 0);
+    ::close(file);
+    EXPECT_EQ(summary(tree.string()), "文件:1;目录:24;大小:77字节");
+    // std::filesystem cannot remove what its paths cannot name.
+    ::unlinkat(folders.back(), "bottom", 0);
+    for (size_t level = folders.size() - 1; level > 0; --level) {
+        ::close(folders[level]);
+        ::unlinkat(folders[level - 1], name.c_str(), AT_REMOVEDIR);
+    }
+    ::close(folders.front());
+}
+
+TEST_F(LinuxDirectorySearchTest, LinksEnterEachFolderOnceAndStayOnTheWalksFileSystem) {
+    const fs::path tree = m_folder.path() / "tree";
+    const fs::path outside = m_folder.path() / "outside";
+    const struct {
+        const char *name;
+        std::vector<std::string> entries;
+        const char *summary;
+    } cases[] = {
+        // Followed each time, the 2^23 paths to the last level would never end.
+        {"two links per level for 24 levels", {}, "文件:47;目录:114;大小:47字节"},
+        {"two links to one folder: its content once",
+         {"real/x=5", "one->real", "two->real"},
+         "文件:2;目录:3;大小:10字节"},
+        {"a link to a link to a folder", {"real/x=5", "one->real", "two->one"}, "文件:2;目录:3;大小:10字节"},
+        {"links off the file system count as empty",
+         {"a=1", "sys->/sys", "self->/proc/self", "status->/proc/self/status", "beside->OUTSIDE"},
+         "文件:3;目录:3;大小:41字节"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::create_directories(tree);
+        makeFile(outside / "o.bin", 40);
+        build(tree, outside, c.entries);
+        if (c.entries.empty()) {
+            for (int level = 0; level < 24; ++level) {
+                const std::string folder = "L" + std::to_string(level);
+                makeFile(tree / folder / "f", 1);
+                if (level < 23)
+                    for (const char *link : {"/a->../L", "/b->../L"})
+                        build(tree, outside, {folder + link + std::to_string(level + 1)});
+            }
+        }
+        EXPECT_EQ(summary(tree.string()), c.summary);
+        // Each walk decides afresh.
+        EXPECT_EQ(summary(tree.string()), c.summary);
+        fs::remove_all(tree);
+        fs::remove_all(outside);
+    }
 }
 
 } // namespace
