@@ -2,6 +2,7 @@
 
 #include "helperfixtures.h"
 #include "helpers/formattexts.h"
+#include "helpers/helpertexts.h"
 #include "platform/linux/process/programrun.h"
 
 #include <gtest/gtest.h>
@@ -505,6 +506,37 @@ TEST_F(FormatProgram, BadCommandLinesLeaveTheStickALabelWithBlanksArrivesWhole) 
     // The tool's command line "format.com F:/FS:FAT/V:MY DISK/q/y" reaches us as two arguments.
     const ProcessResult result = runProgram(DRAVEX_FORMAT_PROGRAM, {"F:/FS:FAT/V:MY", "DISK/q/y"});
     EXPECT_EQ(result.exitCode, kExitDone) << result.err;
+    EXPECT_EQ(labelOf(image), "MY DISK");
+}
+
+TEST_F(FormatProgram, TheToolsCommandLineKeepsItsBlanksAndItsScanGuardsTheLetter) {
+    const std::string image = m_tree + "/dev/sdb1";
+    writeMarkerImage(image, 8 * kMiB);
+    const std::string before = fileBytes(image);
+    const std::vector<std::string> split = {DRAVEX_FORMAT_PROGRAM, "F:/FS:FAT/V:MY", "DISK/q/y"};
+    // A stick pulled after the scan: the letter F: now names another disk than the scan's.
+    const ProcessResult moved =
+        runCaptured(split, {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_SCANNED_DISKS=F=sdc:"});
+    EXPECT_EQ(moved.exitCode, kExitDriveChanged) << moved.err;
+    EXPECT_NE(moved.err.find(std::string(helpertexts::kOtherDisk) + "F: sdb"), std::string::npos)
+        << moved.err;
+    // A list that cannot be read lets nothing through.
+    const ProcessResult garbled =
+        runCaptured(split, {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_SCANNED_DISKS=;rm"});
+    EXPECT_EQ(garbled.exitCode, kExitDriveChanged) << garbled.err;
+    EXPECT_EQ(fileBytes(image), before);
+
+    // The command line as the tool wrote it: two blanks in the label arrive as two.
+    const std::string line = "format.com F:/FS:FAT/V:MY  DISK/q/y";
+    const ProcessResult whole =
+        runCaptured(split, {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_COMMAND_LINE=" + line,
+                            "DRAVEX_SCANNED_DISKS=F=sdb:,M=sdg:"});
+    EXPECT_EQ(whole.exitCode, kExitDone) << whole.err;
+    EXPECT_EQ(labelOf(image), "MY  DISK");
+    // A command line that is not the one these arguments came from is not taken.
+    const ProcessResult other = runCaptured(
+        split, {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_COMMAND_LINE=format.com F:/FS:FAT/V:OTHER/q/y"});
+    EXPECT_EQ(other.exitCode, kExitDone) << other.err;
     EXPECT_EQ(labelOf(image), "MY DISK");
 }
 

@@ -1,5 +1,6 @@
 #include "helpers/removedrive.h"
 
+#include "helpers/helpertexts.h"
 #include "helpers/removedrivetexts.h"
 
 #include "helperfixtures.h"
@@ -116,6 +117,46 @@ TEST_F(RemoveDriveRun, StickWithoutMediumIsPoweredOffEmptySlotIsLeftAlone) {
     writeFileBytes(m_tree + "/sys/block/sdc/size", "0\n");
     EXPECT_EQ(runRemoveDrive("G", helper), kExitRefused);
     EXPECT_EQ(m_actions.calls.size(), 1u);
+}
+
+// Disk actions that take the holder away, as UDisks2 does for an unlocked encrypted volume.
+class ClosingDiskActions : public RecordingDiskActions {
+public:
+    explicit ClosingDiskActions(std::string tree) : m_tree(std::move(tree)) {}
+    bool closeHolder(const std::string &volume, const std::string &holder) override {
+        std::filesystem::remove_all(m_tree + "/sys/block/sdb/" + volume + "/holders/" + holder);
+        return RecordingDiskActions::closeHolder(volume, holder);
+    }
+
+private:
+    std::string m_tree;
+};
+
+TEST_F(RemoveDriveRun, AHolderIsClosedFirstOrTheStickStaysNamingIt) {
+    std::filesystem::create_directories(m_tree + "/sys/block/sdb/sdb1/holders/dm-5");
+    HelperContext helper = context();
+    // The disk service cannot close it: nothing is unmounted or powered off, and the holder is named.
+    m_actions.failing.insert("closeHolder");
+    EXPECT_EQ(runRemoveDrive("F", helper), kExitRefused);
+    EXPECT_EQ(m_actions.calls, Calls{"closeHolder dm-5"});
+    EXPECT_NE(m_err.str().find(std::string(helpertexts::kStacked) + "dm-5 (sdb1)"), std::string::npos)
+        << m_err.str();
+
+    ClosingDiskActions closing(m_tree);
+    HelperContext closer{SystemRoot(m_tree), closing, m_out, m_err};
+    EXPECT_EQ(runRemoveDrive("F", closer), kExitDone) << m_err.str();
+    EXPECT_EQ(closing.calls, (Calls{"closeHolder dm-5", "flush " + m_tree + "/media/op/PLAIN", "unmount sdb1",
+                                    "powerOff sdb"}));
+}
+
+TEST_F(RemoveDriveRun, ALetterThatMovedOnSinceTheScanIsLeftAlone) {
+    HelperContext helper = context();
+    // The scan saw G: on sdb (F: then was a stick now pulled): G: names sdg1's card now.
+    helper.scanned = ScannedDisks{{'F', {"sdx", std::nullopt}}, {'M', {"sdb", std::nullopt}}};
+    EXPECT_EQ(runRemoveDrive("M", helper), kExitDriveChanged);
+    EXPECT_EQ(runRemoveDrive("F", helper), kExitDriveChanged);
+    EXPECT_NE(m_err.str().find(helpertexts::kOtherDisk), std::string::npos) << m_err.str();
+    EXPECT_TRUE(m_actions.calls.empty());
 }
 
 using RemoveDriveProgram = HelperFixture;

@@ -48,5 +48,18 @@ TEST(SplitWindowsCommandLine, Table) {
         EXPECT_EQ(splitWindowsCommandLine(c.text), c.arguments) << c.name;
 }
 
+TEST(ArgumentsText, EverythingAfterTheProgramAsWritten) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"format.com F:/FS:FAT/V:MY  DISK/q/y", "F:/FS:FAT/V:MY  DISK/q/y"},
+        {"xcopy  \t /home/op/a  b\\*.* F:\\ /e ", "/home/op/a  b\\*.* F:\\ /e "},
+        {"\"C:\\Program Files\\x.exe\"   a  b", "a  b"},
+        {"\"unterminated a", ""},
+        {"prog", ""},
+        {"", ""},
+    };
+    for (const auto &[line, arguments] : cases)
+        EXPECT_EQ(argumentsText(line), arguments) << line;
+}
+
 } // namespace
 } // namespace dravex

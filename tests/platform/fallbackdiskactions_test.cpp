@@ -95,6 +95,17 @@ TEST_F(FallbackDiskActionsTest, PowerOffDeletesOnlyAWholeRemovableStick) {
     EXPECT_TRUE(m_commands.empty());
 }
 
+TEST_F(FallbackDiskActionsTest, PowerOffLeavesADiskWithAHolderAndClosesNoHolder) {
+    FallbackDiskActions actions = actionsOn("guarded-sticks");
+    const std::string stick = deleteFile("sdb");
+    // A mapping opened on the stick's partition, a LUKS volume or an LVM physical volume.
+    std::filesystem::create_directories(m_tree + "/sys/block/sdb/sdb1/holders/dm-4");
+    EXPECT_FALSE(actions.powerOff("sdb"));
+    EXPECT_FALSE(actions.closeHolder("sdb1", "dm-4"));
+    EXPECT_EQ(fileBytes(stick), "");
+    EXPECT_TRUE(m_commands.empty());
+}
+
 TEST_F(FallbackDiskActionsTest, EjectRunsEjectOnTheDiskNode) {
     FallbackDiskActions actions = actionsOn("guarded-sticks");
     writeFileBytes(m_tree + "/dev/sdg", "image");

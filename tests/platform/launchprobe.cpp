@@ -30,6 +30,10 @@ int main(int argc, char **argv) {
     add("sid", std::to_string(::getsid(0)));
     for (int i = 1; i < argc; ++i)
         add("arg", argv[i]);
+    for (const char *name : {"DRAVEX_COMMAND_LINE", "DRAVEX_SCANNED_DISKS"}) {
+        if (const char *value = std::getenv(name))
+            add("env", std::string(name) + "=" + value);
+    }
     if (DIR *folder = ::opendir("/proc/self/fd")) {
         while (const dirent *entry = ::readdir(folder)) {
             const std::string name = entry->d_name;

@@ -27,6 +27,7 @@ struct ProbeReport {
     std::string sessionId;
     Arguments arguments;
     Arguments descriptors; // "<fd> <target>"
+    Arguments environment; // the tool's own variables, "NAME=value"
 };
 
 const Arguments kNullStreams = {"0 /dev/null", "1 /dev/null", "2 /dev/null"};
@@ -34,7 +35,8 @@ const Arguments kNullStreams = {"0 /dev/null", "1 /dev/null", "2 /dev/null"};
 class LinuxLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char *name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DRAVEX_PROBE_OUTPUT"}) {
+        for (const char *name :
+             {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DRAVEX_PROBE_OUTPUT", "DRAVEX_SCANNED_DISKS"}) {
             const char *value = std::getenv(name);
             m_savedEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
@@ -92,6 +94,8 @@ protected:
                 report.exe = value;
             else if (key == "sid")
                 report.sessionId = value;
+            else if (key == "env")
+                report.environment.push_back(value);
             else
                 (key == "arg" ? report.arguments : report.descriptors).push_back(value);
         }
@@ -131,6 +135,23 @@ TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     EXPECT_EQ(::waitpid(static_cast<pid_t>(*pid), nullptr, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
+}
+
+TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineAndTheScanOthersDoNot) {
+    installProbe("tool/format.com");
+    installProbe("bin/other");
+    ::setenv("DRAVEX_SCANNED_DISKS", "F=stale:", 1);
+    LinuxLauncher withScan(
+        tool(), [this](const std::string &path) { return m_volumes->nativePath(path); },
+        [] { return std::string("F=sdb:12,G=sdc:13"); });
+    ASSERT_TRUE(withScan.Shell("format.com F:/FS:FAT/V:MY  DISK/q/y", kWindowHidden));
+    const ProbeReport own = waitForReport();
+    EXPECT_EQ(own.arguments, (Arguments{"F:/FS:FAT/V:MY", "DISK/q/y"}));
+    EXPECT_EQ(own.environment, (Arguments{"DRAVEX_COMMAND_LINE=format.com F:/FS:FAT/V:MY  DISK/q/y",
+                                          "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13"}));
+    ::unsetenv("DRAVEX_SCANNED_DISKS");
+    ASSERT_TRUE(withScan.Shell("other a  b", kWindowHidden));
+    EXPECT_TRUE(waitForReport().environment.empty());
 }
 
 TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {

@@ -153,6 +153,8 @@ std::string scannedDisksText(const DriveMap &map) {
 
 std::optional<ScannedDisks> parseScannedDisks(std::string_view text) {
     ScannedDisks disks;
+    if (!text.empty() && text.back() == ',')
+        return std::nullopt;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(',', start);
