@@ -520,6 +520,14 @@ TEST_F(FormatProgram, TheToolsCommandLineKeepsItsBlanksAndItsScanGuardsTheLetter
     EXPECT_EQ(moved.exitCode, kExitDriveChanged) << moved.err;
     EXPECT_NE(moved.err.find(std::string(helpertexts::kOtherDisk) + "F: sdb"), std::string::npos)
         << moved.err;
+    // Asked to, the platform says why it refused, one line each.
+    const ProcessResult debug = runCaptured({DRAVEX_FORMAT_PROGRAM, "G:/FS:FAT/q/y"},
+                                            {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_DEBUG=platform"});
+    EXPECT_EQ(debug.exitCode, kExitRefused);
+    EXPECT_NE(debug.err.find("dravex platform: checkVolume: mounted outside the media folders sdc2 /\n"),
+              std::string::npos)
+        << debug.err;
+    EXPECT_EQ(moved.err.find("dravex platform:"), std::string::npos);
     // A list that cannot be read lets nothing through.
     const ProcessResult garbled =
         runCaptured(split, {"DRAVEX_SYSTEM_ROOT=" + m_tree, "DRAVEX_SCANNED_DISKS=;rm"});

@@ -1,5 +1,6 @@
 #include "platform/linux/process/linuxlauncher.h"
 
+#include "platform/linux/debuglog.h"
 #include "platform/linux/process/commandline.h"
 #include "platform/linux/process/detachedprocess.h"
 #include "platform/linux/process/helperenvironment.h"
@@ -81,8 +82,10 @@ std::vector<std::string> LinuxLauncher::resolve(const std::string &commandLine) 
 
 std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int windowStyle) {
     std::vector<std::string> arguments = resolve(commandLine);
-    if (arguments.empty())
+    if (arguments.empty()) {
+        debugPlatform("Shell", commandLine + ": no such program");
         return std::nullopt;
+    }
     const std::string program = arguments.front();
     // Our own helpers learn the command line as written and what the letters named at the scan.
     std::vector<std::string> environment;
@@ -103,7 +106,10 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
             return std::nullopt;
         arguments = {*opener, program};
     }
-    return startDetached(arguments, environment);
+    const auto started = startDetached(arguments, environment);
+    if (!started)
+        debugPlatform("Shell", commandLine + ": could not start " + arguments.front());
+    return started;
 }
 
 } // namespace dravex

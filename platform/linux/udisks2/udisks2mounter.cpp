@@ -1,5 +1,7 @@
 #include "platform/linux/udisks2/udisks2mounter.h"
 
+#include "platform/linux/debuglog.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
@@ -72,8 +74,10 @@ std::optional<std::string> UDisks2Mounter::mount(const std::string &volumeKernel
     if (volumeKernelName.empty())
         return std::nullopt;
     QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
+    if (!bus.isConnected()) {
+        debugPlatform("UDisks2 Mount", volumeKernelName + ": no system bus");
         return std::nullopt;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.UDisks2"),
         QString::fromStdString(udisks2BlockObjectPath(volumeKernelName)),
@@ -92,8 +96,11 @@ std::optional<std::string> UDisks2Mounter::mount(const std::string &volumeKernel
     }
     if (reply.errorName() == QStringLiteral("org.freedesktop.UDisks2.Error.AlreadyMounted"))
         return firstMountPoint(bus, call.path());
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+        debugPlatform("UDisks2 Mount", volumeKernelName + ": " + reply.errorName().toStdString() + " " +
+                                           reply.errorMessage().toStdString());
         return std::nullopt;
+    }
     const QString mountPath = reply.arguments().constFirst().toString();
     if (mountPath.isEmpty())
         return std::nullopt;

@@ -1,5 +1,7 @@
 #include "platform/linux/windows/linuxfileservice.h"
 
+#include "platform/linux/debuglog.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -67,8 +69,11 @@ bool LinuxFileService::fileExists(const std::string &path) {
 
 bool LinuxFileService::createEmptyFile(const std::string &path) {
     const auto native = m_volumes.nativePath(path);
-    if (!native || !isRegularOrMissing(*native))
+    if (!native || !isRegularOrMissing(*native)) {
+        debugPlatform("createEmptyFile",
+                      path + (native ? ": something other than a plain file is there" : ": no such drive"));
         return false;
+    }
     // The probe file lies on a stick anyone may have written, and we run as root: a link there is never
     // followed, and a FIFO or a device is never opened, or it could empty a file of the system or hang the
     // window. The check above spares devices their open; the flags close the gap between it and the open.
@@ -82,7 +87,11 @@ bool LinuxFileService::createEmptyFile(const std::string &path) {
     // is for.
     const bool reachedMedium =
         ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::ftruncate(fd, 0) == 0 && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && reachedMedium;
+    if (::close(fd) != 0 || !reachedMedium) {
+        debugPlatform("createEmptyFile", path + ": the file did not reach the medium");
+        return false;
+    }
+    return true;
 }
 
 bool LinuxFileService::deleteFile(const std::string &path) {

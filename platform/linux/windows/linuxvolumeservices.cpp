@@ -1,5 +1,6 @@
 #include "platform/linux/windows/linuxvolumeservices.h"
 
+#include "platform/linux/debuglog.h"
 #include "platform/linux/sysfs/disklock.h"
 #include "platform/linux/windows/fatlabel.h"
 
@@ -65,6 +66,12 @@ uint32_t serialNumberOf(const std::string &uuid) {
     return serial;
 }
 
+// False, saying why when DRAVEX_DEBUG=platform.
+bool answerFalse(const char *call, const std::string &path, const std::string &why) {
+    debugPlatform(call, path + ": " + why);
+    return false;
+}
+
 // The scan reads labels from udev's records, which udev renews in its own time once a written device is
 // closed; a rescan right after must already see the new label.
 void waitForUdev() {
@@ -104,7 +111,10 @@ const MappedVolume *LinuxVolumeServices::volumeAt(const std::string &windowsPath
 }
 
 unsigned LinuxVolumeServices::GetDriveTypeA(const std::string &rootPath) {
-    return isRootPath(rootPath) && volumeAt(rootPath) ? kDriveRemovable : kDriveNoRootDir;
+    if (isRootPath(rootPath) && volumeAt(rootPath))
+        return kDriveRemovable;
+    answerFalse("GetDriveTypeA", rootPath, "no volume of a removable disk has this letter");
+    return kDriveNoRootDir;
 }
 
 const BlockDevice *LinuxVolumeServices::fileSystemDevice(const MappedVolume &volume) {
@@ -144,10 +154,14 @@ std::optional<std::string> LinuxVolumeServices::mountPoint(const MappedVolume &v
     // A helper rewriting or ejecting the disk holds its lock; mounting it now would undo the helper's
     // unmount. The next scan, which the helper's changes bring, mounts it.
     if (!found && m_failedMounts.count(device) == 0) {
-        if (!isDiskLocked(m_root.path("/dev/" + volume.diskName)))
+        const bool locked = isDiskLocked(m_root.path("/dev/" + volume.diskName));
+        if (!locked)
             found = m_mounter.mount(volume.volumeName);
-        if (!found)
+        if (!found) {
+            debugPlatform("mount", volume.volumeName + (locked ? ": a helper holds the disk's lock"
+                                                               : ": the mounter failed"));
             m_failedMounts.insert(device);
+        }
     }
     if (found)
         m_mountPoints[device] = *found;
@@ -158,14 +172,19 @@ bool LinuxVolumeServices::GetDiskFreeSpaceExA(const std::string &rootPath,
                                               ByteCount &freeBytesAvailableToCaller, ByteCount &totalBytes,
                                               ByteCount &totalFreeBytes) {
     const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
-    if (!volume || !fileSystemDevice(*volume))
-        return false;
+    if (!volume)
+        return answerFalse("GetDiskFreeSpaceExA", rootPath, "no such volume");
+    if (!fileSystemDevice(*volume))
+        return answerFalse("GetDiskFreeSpaceExA", rootPath,
+                           "udev knows no file system on " + volume->volumeName);
     const auto mounted = mountPoint(*volume);
     if (!mounted)
-        return false;
+        return answerFalse("GetDiskFreeSpaceExA", rootPath,
+                           volume->volumeName + " is not mounted and could not be");
     struct statvfs status {};
     if (::statvfs(m_root.path(*mounted).c_str(), &status) != 0)
-        return false;
+        return answerFalse("GetDiskFreeSpaceExA", rootPath,
+                           "statvfs " + *mounted + ": " + std::strerror(errno));
     const uint64_t fragment = status.f_frsize;
     freeBytesAvailableToCaller = toByteCount(uint64_t{status.f_bavail} * fragment);
     totalBytes = toByteCount(uint64_t{status.f_blocks} * fragment);
@@ -176,12 +195,14 @@ bool LinuxVolumeServices::GetDiskFreeSpaceExA(const std::string &rootPath,
 bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, VolumeInformation &info) {
     const MappedVolume *volume = isRootPath(rootPath) ? volumeAt(rootPath) : nullptr;
     if (!volume)
-        return false;
+        return answerFalse("GetVolumeInformationA", rootPath, "no such volume");
     const BlockDevice *device = fileSystemDevice(*volume);
     if (!device)
-        return false;
+        return answerFalse("GetVolumeInformationA", rootPath,
+                           "udev knows no file system on " + volume->volumeName);
     if (!mountPoint(*volume))
-        return false;
+        return answerFalse("GetVolumeInformationA", rootPath,
+                           volume->volumeName + " is not mounted and could not be");
     info.volumeName = labelToUtf8(device->labelBytes());
     info.serialNumber = serialNumberOf(device->fileSystemUuid());
     info.maximumComponentLength = kMaximumComponentLength;
@@ -193,34 +214,37 @@ bool LinuxVolumeServices::GetVolumeInformationA(const std::string &rootPath, Vol
 bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std::string &label) {
     const auto letter = isRootPath(rootPath) ? driveLetterOf(rootPath) : std::nullopt;
     if (!letter)
-        return false;
+        return answerFalse("SetVolumeLabelA", rootPath, "not a drive's root");
     const VolumeCheck check = checkVolume(m_root, driveMap(), *letter);
     if (!check.volume)
-        return false;
+        return false; // the guard says why
     const BlockDevice *fileSystem = fileSystemDevice(*check.volume);
     if (!fileSystem)
-        return false;
+        return answerFalse("SetVolumeLabelA", rootPath,
+                           "udev knows no file system on " + check.volume->volumeName);
     const std::string type = fileSystem->fileSystemType();
     if (type != "vfat" && type != "exfat")
-        return false;
+        return answerFalse("SetVolumeLabelA", rootPath, "no FAT or exFAT but " + type);
     // Windows keeps FAT labels in upper case and in the ANSI code page; exFAT ones as they are.
     std::string newLabel = label;
     if (type == "vfat") {
         const FatLabel fat = fatLabel(label);
         if (fat.fault != FatLabel::Fault::None)
-            return false;
+            return answerFalse("SetVolumeLabelA", rootPath, "FAT cannot hold the label");
         newLabel = fat.bytes;
     }
     const bool ascii = std::none_of(newLabel.begin(), newLabel.end(), [](char c) { return c & 0x80; });
     // UDisks2 would encode a label beyond ASCII in whatever code page its own locale gives.
     if (m_root.isWholeMachine() && (ascii || type == "exfat")) {
         if (const auto answered = udisks2SetLabel(check.volume->volumeName, newLabel))
-            return *answered;
+            return *answered || answerFalse("SetVolumeLabelA", rootPath, "UDisks2 refused the label");
     }
     const auto device = volumeDevicePath(m_root, *check.volume);
     // Without write access every way below fails, but only part of them would say so at once.
-    if (!device || !mayWriteDevice(m_root, *check.volume, *device))
-        return false;
+    if (!device)
+        return answerFalse("SetVolumeLabelA", rootPath, "no device node for " + check.volume->volumeName);
+    if (!mayWriteDevice(m_root, *check.volume, *device))
+        return answerFalse("SetVolumeLabelA", rootPath, "no write access to " + *device);
     bool written = false;
     if (type == "vfat" && !ascii) {
         // fatlabel 4.2 refuses every byte above 0x7F, whatever code page it is given.
@@ -233,12 +257,13 @@ bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std
     } else {
         // exfatlabel would read a label starting with "-" as an option and knows no "--".
         if (!newLabel.empty() && newLabel.front() == '-')
-            return false;
+            return answerFalse("SetVolumeLabelA", rootPath, "exfatlabel would take the label for an option");
         written = runProgram({"exfatlabel", *device, newLabel}) == 0;
     }
-    if (written)
-        waitForUdev();
-    return written;
+    if (!written)
+        return answerFalse("SetVolumeLabelA", rootPath, "writing the label to " + *device + " failed");
+    waitForUdev();
+    return true;
 }
 
 std::optional<std::string> LinuxVolumeServices::nativePath(const std::string &windowsPath) {
