@@ -18,11 +18,6 @@ bool isExtendedType(const std::string &type) {
 // The kernel shows an extended partition as a stub of one or two sectors.
 constexpr uint64_t kLargestExtendedStub = 2;
 
-std::optional<uint64_t> numberAttribute(const SystemRoot &root, const std::string &path) {
-    const auto text = root.readFile(path);
-    return text ? parseUnsigned(*text) : std::nullopt;
-}
-
 bool readDevice(const SystemRoot &root, const std::string &folder, const std::string &name,
                 BlockDevice &device) {
     const auto dev = root.readFile(folder + "/dev");
@@ -33,8 +28,8 @@ bool readDevice(const SystemRoot &root, const std::string &folder, const std::st
     device.hasNumber = true;
     device.major = number->first;
     device.minor = number->second;
-    device.sectors = numberAttribute(root, folder + "/size").value_or(0);
-    device.readOnly = numberAttribute(root, folder + "/ro").value_or(0) != 0;
+    device.sectors = root.numberAttribute(folder + "/size").value_or(0);
+    device.readOnly = root.numberAttribute(folder + "/ro").value_or(0) != 0;
     device.holders = root.listFolder(folder + "/holders");
     std::sort(device.holders.begin(), device.holders.end());
     if (const auto text = root.readFile(udevDataPath(device.major, device.minor)))
@@ -96,8 +91,8 @@ std::optional<DiskRecord> DiskInventory::readDisk(const SystemRoot &root, const 
     DiskRecord record;
     if (!readDevice(root, folder, name, record.disk))
         return std::nullopt;
-    record.diskseq = numberAttribute(root, folder + "/diskseq");
-    if (const auto removable = numberAttribute(root, folder + "/removable"))
+    record.diskseq = root.numberAttribute(folder + "/diskseq");
+    if (const auto removable = root.numberAttribute(folder + "/removable"))
         record.removable = *removable == 1;
     const auto scsiType = root.readFile(folder + "/device/type");
     // Many sticks show a CD-ROM on a second unit, put there by the maker's tools; SCSI type 5 is CD/DVD.
@@ -115,7 +110,7 @@ std::optional<DiskRecord> DiskInventory::readDisk(const SystemRoot &root, const 
         if (entry.size() <= name.size() || entry.compare(0, name.size(), name) != 0)
             continue;
         const std::string partitionFolder = folder + "/" + entry;
-        const uint64_t number = numberAttribute(root, partitionFolder + "/partition").value_or(0);
+        const uint64_t number = root.numberAttribute(partitionFolder + "/partition").value_or(0);
         BlockDevice partition;
         if (number == 0 || number > 0xFFFF || !readDevice(root, partitionFolder, entry, partition))
             continue;

@@ -1,5 +1,7 @@
 #include "platform/linux/sysfs/systemroot.h"
 
+#include "platform/linux/sysfs/textfields.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -39,6 +41,18 @@ std::optional<std::string> SystemRoot::readFile(const std::string &inside) const
     }
     ::close(fd);
     return content;
+}
+
+std::string SystemRoot::attribute(const std::string &inside) const {
+    std::string value = readFile(inside).value_or(std::string());
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
+        value.pop_back();
+    return value;
+}
+
+std::optional<uint64_t> SystemRoot::numberAttribute(const std::string &inside) const {
+    const auto text = readFile(inside);
+    return text ? parseUnsigned(*text) : std::nullopt;
 }
 
 std::vector<std::string> SystemRoot::listFolder(const std::string &inside) const {

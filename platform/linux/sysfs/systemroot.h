@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,10 @@ public:
     std::string path(const std::string &inside) const;
 
     std::optional<std::string> readFile(const std::string &inside) const;
+    // A sysfs attribute without its line end, blanks kept; empty when it cannot be read.
+    std::string attribute(const std::string &inside) const;
+    // A sysfs attribute that is a whole decimal number; nothing when it is not one or cannot be read.
+    std::optional<uint64_t> numberAttribute(const std::string &inside) const;
     // Entry names of a folder, without "." and "..", in the order the folder lists them.
     std::vector<std::string> listFolder(const std::string &inside) const;
     bool isFolder(const std::string &inside) const;

@@ -26,16 +26,6 @@ std::string valueOf(const UdevRecord &record, const std::string &key) {
     return found == record.end() ? std::string() : found->second;
 }
 
-std::string attribute(const SystemRoot &root, const std::string &path) {
-    const auto text = root.readFile(path);
-    return text ? std::string(trimmed(*text)) : std::string();
-}
-
-std::optional<uint64_t> numberAttribute(const SystemRoot &root, const std::string &path) {
-    const auto text = root.readFile(path);
-    return text ? parseUnsigned(*text) : std::nullopt;
-}
-
 // A device field for people: udev's escaped form keeps the device's own blanks.
 std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
                                 const std::string &sysfsAttribute) {
@@ -43,7 +33,7 @@ std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record
     if (text.empty())
         text = usbProperty(record, name);
     if (text.empty())
-        text = attribute(root, sysfsAttribute);
+        text = root.attribute(sysfsAttribute);
     return readableField(text);
 }
 
@@ -54,12 +44,8 @@ std::string idDeviceField(const SystemRoot &root, const UdevRecord &record, cons
     std::string text = decodeUdevEscapes(usbProperty(record, name + "_ENC"));
     if (text.empty())
         text = usbProperty(record, name);
-    if (text.empty()) {
-        const auto raw = root.readFile(sysfsAttribute);
-        text = raw ? std::string(*raw) : std::string();
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
-            text.pop_back();
-    }
+    if (text.empty())
+        text = root.attribute(sysfsAttribute);
     return text;
 }
 
@@ -139,7 +125,7 @@ LinuxManagementData::logicalDisksToPartitions(const std::vector<const DiskRecord
         const auto dev = m_root.readFile(folder + "/dev");
         const auto device = dev ? parseMajorMinor(*dev) : std::nullopt;
         if (!device || device->first != volume.major || device->second != volume.minor ||
-            numberAttribute(m_root, diskFolder + "/size").value_or(0) == 0)
+            m_root.numberAttribute(diskFolder + "/size").value_or(0) == 0)
             continue;
         const unsigned partition = volume.partitionNumber > 0 ? volume.partitionNumber - 1 : 0;
         MofProperties properties;
@@ -199,7 +185,7 @@ LinuxManagementData::diskDrives(const std::vector<const DiskRecord *> &disks) co
 
         setText("InterfaceType", usb ? "USB" : (bus == "ata" ? "IDE" : "SCSI"));
         setText("MediaType", diskRecord.removable == true ? "Removable Media" : "Fixed hard disk media");
-        const uint64_t block = numberAttribute(m_root, folder + "/queue/logical_block_size").value_or(0);
+        const uint64_t block = m_root.numberAttribute(folder + "/queue/logical_block_size").value_or(0);
         setNumber("BytesPerSector", block > 0 && block <= kLargestBlock ? block : kSectorBytes);
         setNumber("Partitions", diskRecord.partitions.size());
         const uint64_t sectors = diskRecord.disk.sectors;

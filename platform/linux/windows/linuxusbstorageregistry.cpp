@@ -23,17 +23,6 @@ bool equalsIgnoringCase(std::string_view left, std::string_view right) {
     return true;
 }
 
-// A sysfs attribute without its line end; empty when it cannot be read.
-std::string attribute(const SystemRoot &root, const std::string &path) {
-    const auto text = root.readFile(path);
-    if (!text)
-        return {};
-    std::string value = *text;
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
-        value.pop_back();
-    return value;
-}
-
 bool isMassStorageInterface(const SystemRoot &root, const std::string &folder) {
     const auto text = root.readFile(folder + "/bInterfaceClass");
     return text && usbHexId(*text) == std::string("0008");
@@ -60,7 +49,7 @@ std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, cons
     const std::string serial = usbProperty(diskRecord, "SERIAL_SHORT");
     if (!serial.empty() || deviceFolder.empty())
         return serial;
-    return attribute(root, deviceFolder + "/serial");
+    return root.attribute(deviceFolder + "/serial");
 }
 
 LinuxUsbStorageRegistry::LinuxUsbStorageRegistry(LinuxVolumeServices &volumes, std::string root)
@@ -111,7 +100,7 @@ std::vector<std::string> LinuxUsbStorageRegistry::entries() {
         const auto hexId = [&](const char *udevName, const char *descriptor) {
             if (auto id = usbHexId(usbProperty(record, udevName)))
                 return *id;
-            return usbHexId(attribute(m_root, device.folder + "/" + descriptor)).value_or("0000");
+            return usbHexId(m_root.attribute(device.folder + "/" + descriptor)).value_or("0000");
         };
         const std::string vendorId = hexId("VENDOR_ID", "idVendor");
         const std::string productId = hexId("MODEL_ID", "idProduct");
