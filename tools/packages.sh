@@ -8,7 +8,7 @@ DRAVEX_PACKAGES=(
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks
     qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus libglib2.0-bin procps cpio kmod
     # and what the rig's hostile cases build on a stick: partition tables and device-mapper holders
-    fdisk dmsetup
+    fdisk dmsetup cryptsetup-bin
 )
 
 # Installs whatever is missing, when we are allowed to; otherwise only says what is missing.

@@ -100,6 +100,41 @@ TEST(RigHostileDisks, StickMountedOutsideTheMediaFoldersOrUnderAMappingIsRefused
     EXPECT_EQ(rig.checksum(1), before[1]);
 }
 
+TEST(RigHostileDisks, AnOpenEncryptedVolumeIsClosedThroughUDisks2BeforeTheStickGoes) {
+    UsbRig rig;
+    UsbStick sealed = stick("RIGLUKS0");
+    sealed.fileSystem.clear();
+    rig.plug(0, sealed);
+    const std::string partition = *rig.volumeDevice(0);
+    run({"modprobe", "dm_crypt"});
+    const std::string key = "/tmp/rig/luks.key";
+    {
+        std::ofstream(key) << "rig passphrase";
+    }
+    // LUKS1 for its small header, and a cheap key derivation: the guest's emulated CPU would take minutes
+    // over the default one.
+    const RunResult sealing = run({"cryptsetup", "luksFormat", "--batch-mode", "--type", "luks1", "--pbkdf",
+                                   "pbkdf2", "--pbkdf-force-iterations", "1000", "--key-file", key, partition});
+    ASSERT_EQ(sealing.exitCode, 0) << sealing.out << sealing.err;
+    const RunResult opening = run({"cryptsetup", "open", "--key-file", key, partition, "rigluks"});
+    ASSERT_EQ(opening.exitCode, 0) << opening.out << opening.err;
+    ASSERT_EQ(run({"mkfs.vfat", "/dev/mapper/rigluks"}).exitCode, 0);
+    std::filesystem::create_directories("/media/rigluks");
+    ASSERT_EQ(run({"mount", "/dev/mapper/rigluks", "/media/rigluks"}).exitCode, 0);
+
+    // Nothing writes to a stick under a live mapping.
+    const RunResult format = runHelper({"format.com", "F:/FS:FAT/q/y"});
+    EXPECT_EQ(format.exitCode, kExitRefused) << format.out << format.err;
+    EXPECT_NE(format.err.find("rigluks"), std::string::npos) << format.err;
+    // Eject unmounts and locks it through UDisks2, then takes the stick off the machine.
+    const RunResult eject = runHelper({"RemoveDrive.exe", "F"});
+    EXPECT_EQ(eject.exitCode, kExitDone) << eject.out << eject.err;
+    EXPECT_NE(eject.out.find("正在关闭映射设备"), std::string::npos) << eject.out;
+    EXPECT_FALSE(std::filesystem::exists("/dev/mapper/rigluks"));
+    EXPECT_TRUE(mountPointsOf("/dev/mapper/rigluks").empty());
+    EXPECT_FALSE(rig.disk(0));
+}
+
 TEST(RigHostileDisks, AnExtendedPartitionsContainerGetsNoLetter) {
     UsbRig rig;
     UsbStick raw = stick("RIGEXT00");
