@@ -12,8 +12,8 @@
 namespace {
 
 using dravex::rig::run;
-using dravex::rig::UsbStick;
 using dravex::rig::UsbRig;
+using dravex::rig::UsbStick;
 
 struct Scenario {
     const char *name;

@@ -73,27 +73,6 @@ TEST(RigRelabelAndEject, ThroughUDisks2) {
     relabelAndEject(station);
 }
 
-// A machine without the service: it is stopped and cannot be started on demand while the test runs.
-class WithoutUDisks2 {
-public:
-    WithoutUDisks2() {
-        run({"mount", "-t", "tmpfs", "tmpfs", kServices});
-        run({"dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
-             "org.freedesktop.DBus.ReloadConfig"});
-        run({"pkill", "-x", "udisksd"});
-        while (run({"pidof", "udisksd"}).exitCode == 0)
-            QTest::qWait(20);
-    }
-    ~WithoutUDisks2() {
-        run({"umount", kServices});
-        run({"start-stop-daemon", "--start", "--background", "--exec", "/usr/libexec/udisks2/udisksd"});
-        run({"gdbus", "wait", "--system", "--timeout", "60", "org.freedesktop.UDisks2"});
-    }
-
-private:
-    static constexpr const char *kServices = "/usr/share/dbus-1/system-services";
-};
-
 // FAT only: exfatlabel takes no mounted volume, and without UDisks2 the tool could not mount it again.
 TEST(RigRelabelAndEject, ThroughTheFallbackWhenUDisks2IsGone) {
     Station station;

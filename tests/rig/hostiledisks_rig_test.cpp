@@ -108,13 +108,12 @@ TEST(RigHostileDisks, AnOpenEncryptedVolumeIsClosedThroughUDisks2BeforeTheStickG
     const std::string partition = *rig.volumeDevice(0);
     run({"modprobe", "dm_crypt"});
     const std::string key = "/tmp/rig/luks.key";
-    {
-        std::ofstream(key) << "rig passphrase";
-    }
+    { std::ofstream(key) << "rig passphrase"; }
     // LUKS1 for its small header, and a cheap key derivation: the guest's emulated CPU would take minutes
     // over the default one.
-    const RunResult sealing = run({"cryptsetup", "luksFormat", "--batch-mode", "--type", "luks1", "--pbkdf",
-                                   "pbkdf2", "--pbkdf-force-iterations", "1000", "--key-file", key, partition});
+    const RunResult sealing =
+        run({"cryptsetup", "luksFormat", "--batch-mode", "--type", "luks1", "--pbkdf", "pbkdf2",
+             "--pbkdf-force-iterations", "1000", "--key-file", key, partition});
     ASSERT_EQ(sealing.exitCode, 0) << sealing.out << sealing.err;
     const RunResult opening = run({"cryptsetup", "open", "--key-file", key, partition, "rigluks"});
     ASSERT_EQ(opening.exitCode, 0) << opening.out << opening.err;
@@ -126,6 +125,16 @@ TEST(RigHostileDisks, AnOpenEncryptedVolumeIsClosedThroughUDisks2BeforeTheStickG
     const RunResult format = runHelper({"format.com", "F:/FS:FAT/q/y"});
     EXPECT_EQ(format.exitCode, kExitRefused) << format.out << format.err;
     EXPECT_NE(format.err.find("rigluks"), std::string::npos) << format.err;
+    // Without UDisks2 nobody could close the mapping in a way the desktop hears of: the stick stays, and the
+    // holder is named.
+    {
+        WithoutUDisks2 stopped;
+        const RunResult refused = runHelper({"RemoveDrive.exe", "F"});
+        EXPECT_EQ(refused.exitCode, kExitRefused) << refused.out << refused.err;
+        EXPECT_NE(refused.err.find("rigluks"), std::string::npos) << refused.err;
+        EXPECT_TRUE(rig.disk(0));
+        EXPECT_EQ(mountPointsOf("/dev/mapper/rigluks"), std::vector<std::string>{"/media/rigluks"});
+    }
     // Eject unmounts and locks it through UDisks2, then takes the stick off the machine.
     const RunResult eject = runHelper({"RemoveDrive.exe", "F"});
     EXPECT_EQ(eject.exitCode, kExitDone) << eject.out << eject.err;

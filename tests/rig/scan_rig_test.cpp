@@ -103,9 +103,8 @@ TEST(RigScan, TheWindowFollowsEveryPlugAndPullByItself) {
     const auto showsSticks = [&](const QStringList &expected) {
         return [&station, expected] {
             return station.column("Label1", 10) == expected &&
-                   station.text("Label6") == QString::number(expected.count(QString()) == 10
-                                                                 ? 0
-                                                                 : 10 - expected.count(QString()));
+                   station.text("Label6") ==
+                       QString::number(expected.count(QString()) == 10 ? 0 : 10 - expected.count(QString()));
         };
     };
     const QStringList none(10, QString());
@@ -142,7 +141,8 @@ TEST(RigScan, TheWindowFollowsEveryPlugAndPullByItself) {
         letters << QString(QChar('F' + port));
     }
     station.rig().plugAll(ten);
-    EXPECT_TRUE(station.waitFor(showsSticks(letters), 10s)) << station.column("Label1", 10).join(',').toStdString();
+    EXPECT_TRUE(station.waitFor(showsSticks(letters), 10s))
+        << station.column("Label1", 10).join(',').toStdString();
     QStringList labels;
     for (int port = 0; port < 10; ++port)
         labels << u("卷标:" + ten[port].label);
@@ -177,10 +177,11 @@ TEST(RigIdentity, EveryRowShowsWhatItsGadgetDeclares) {
     for (int port = 0; port < 3; ++port) {
         const auto &[vid, pid, vendor, product] = makers[static_cast<size_t>(port)];
         SCOPED_TRACE(vendor);
-        // Windows names the disk USBSTOR\DISK&VEN_<vendor>&PROD_<product, blanks as _>&REV_<revision>\<serial>&0,
-        // in upper case, and the tool takes the product's first word.
+        // Windows names the disk USBSTOR\DISK&VEN_<vendor>&PROD_<product, blanks as
+        // _>&REV_<revision>\<serial>&0, in upper case, and the tool takes the product's first word.
         const QString firstWord = u(product.substr(0, product.find(' '))).toUpper();
-        EXPECT_EQ(station.cell("Label9", port), u(vendor).toUpper() + " " + firstWord + " 1.0" + QString::number(port));
+        EXPECT_EQ(station.cell("Label9", port),
+                  u(vendor).toUpper() + " " + firstWord + " 1.0" + QString::number(port));
         EXPECT_EQ(station.cell("Label10", port), u("S/N:" + sticks[port].serial));
         EXPECT_EQ(station.cell("Label12", port), u("VID_" + vid + "&PID_" + pid));
     }

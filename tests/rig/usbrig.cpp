@@ -2,6 +2,7 @@
 
 #include "platform/linux/sysfs/mountinfo.h"
 
+#include <QTest>
 #include <libudev.h>
 
 #include <algorithm>
@@ -391,6 +392,27 @@ void UsbRig::waitForDisks(const std::vector<int> &ports, bool added) {
     }
     // The partitions' events come right behind their disk's.
     mustRun({"udevadm", "settle", "--timeout=60"});
+}
+
+namespace {
+
+constexpr const char *kSystemServices = "/usr/share/dbus-1/system-services";
+
+} // namespace
+
+WithoutUDisks2::WithoutUDisks2() {
+    run({"mount", "-t", "tmpfs", "tmpfs", kSystemServices});
+    run({"dbus-send", "--system", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+         "org.freedesktop.DBus.ReloadConfig"});
+    run({"pkill", "-x", "udisksd"});
+    while (run({"pidof", "udisksd"}).exitCode == 0)
+        QTest::qWait(20);
+}
+
+WithoutUDisks2::~WithoutUDisks2() {
+    run({"umount", kSystemServices});
+    run({"start-stop-daemon", "--start", "--background", "--exec", "/usr/libexec/udisks2/udisksd"});
+    run({"gdbus", "wait", "--system", "--timeout", "60", "org.freedesktop.UDisks2"});
 }
 
 } // namespace dravex::rig

@@ -94,7 +94,17 @@ private:
     std::map<int, bool> m_bound;
 };
 
-// The gadget's port as the udev ID_PATH of its disk names it: "platform-dummy_hcd.3-usb-0:1:1.0-scsi-0:0:0:0".
+// A machine without UDisks2: the service is stopped and cannot be started on demand until this goes.
+class WithoutUDisks2 {
+public:
+    WithoutUDisks2();
+    ~WithoutUDisks2();
+    WithoutUDisks2(const WithoutUDisks2 &) = delete;
+    WithoutUDisks2 &operator=(const WithoutUDisks2 &) = delete;
+};
+
+// The gadget's port as the udev ID_PATH of its disk names it:
+// "platform-dummy_hcd.3-usb-0:1:1.0-scsi-0:0:0:0".
 std::string portPath(int port);
 
 // Where the machine has mounted a block device ("/dev/sdb1"), from /proc/self/mountinfo.
