@@ -193,6 +193,12 @@ TEST_F(OpsTest, RelabelLockedAndUnreadableDrives) {
     EXPECT_EQ(table.slots[1].volumeLabel, "卷标:");
     EXPECT_EQ(bench.drive('H')->label, "");
     EXPECT_EQ(bench.driveListRefreshes(), 2);
+    // The locked stick kept its old label, and the panel says so after the rescan; when every label is
+    // taken, the scan's own text stays.
+    EXPECT_EQ(window.panel(1), "以下U盘的卷标未能修改：F:");
+    bench.drive('F')->locked = false;
+    relabelAllDrives(table, window, bench, scan);
+    EXPECT_EQ(window.panel(1).find("以下U盘"), std::string::npos) << window.panel(1);
 }
 
 TEST_F(OpsTest, EjectAllFromEIncludingDrivesBeyondTen) {
