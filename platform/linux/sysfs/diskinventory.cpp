@@ -94,10 +94,9 @@ std::optional<DiskRecord> DiskInventory::readDisk(const SystemRoot &root, const 
     record.diskseq = root.numberAttribute(folder + "/diskseq");
     if (const auto removable = root.numberAttribute(folder + "/removable"))
         record.removable = *removable == 1;
-    const auto scsiType = root.readFile(folder + "/device/type");
     // Many sticks show a CD-ROM on a second unit, put there by the maker's tools; SCSI type 5 is CD/DVD.
     record.optical = name.compare(0, 2, "sr") == 0 || record.disk.udevValue("ID_CDROM") == "1" ||
-                     (scsiType && trimmed(*scsiType) == "5");
+                     root.numberAttribute(folder + "/device/type") == 5u;
     // The kernel links each disk into /sys/devices; a captured tree may hold a folder instead.
     // A disk that is gone leaves its link behind, pointing nowhere.
     if (const auto path = resolvedInside(root, folder); path && root.isFolder(*path)) {
