@@ -8,8 +8,7 @@ namespace dravex {
 namespace {
 
 bool isReadOnly(const SystemRoot &root, const std::string &folder) {
-    const auto text = root.readFile(folder + "/ro");
-    return text && !text->empty() && text->front() == '1';
+    return root.numberAttribute(folder + "/ro") == 1u;
 }
 
 } // namespace
