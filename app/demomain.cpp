@@ -1,6 +1,7 @@
 #include "demo/demomachine.h"
 #include "scan/variant.h"
 #include "ui/form1.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 
@@ -16,6 +17,7 @@ int main(int argc, char *argv[]) {
         return 2;
     }
     QApplication application(argc, argv);
+    dravex::installChineseTranslations(application);
     const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
     dravex::DemoMachine machine(argv[1], programDirectory, programDirectory);
     if (!machine.problem().empty()) {

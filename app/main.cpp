@@ -10,6 +10,7 @@
 #include "platform/platformservices.h"
 #include "scan/variant.h"
 #include "ui/form1.h"
+#include "ui/translations.h"
 
 #include <QApplication>
 
@@ -26,6 +27,7 @@ constexpr dravex::Variant kVariant = dravex::Variant::V2;
 
 int main(int argc, char *argv[]) {
     QApplication application(argc, argv);
+    dravex::installChineseTranslations(application);
     dravex::LinuxVolumeServices volumes;
     dravex::LinuxDirectorySearch directories(volumes);
     dravex::LinuxFileService files(volumes);

@@ -2,7 +2,7 @@
 # Debian packages the build, the tests and the window need. Sourced by ./run, ./test and .ci/run.
 DRAVEX_PACKAGES=(
     build-essential cmake pkg-config
-    qt6-base-dev libudev-dev libgtest-dev libgmock-dev
+    qt6-base-dev qt6-translations-l10n libudev-dev libgtest-dev libgmock-dev
     fonts-noto-cjk xvfb xauth util-linux
     dosfstools exfatprogs eject x11-apps netpbm
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks
