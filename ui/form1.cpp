@@ -451,6 +451,10 @@ void Form1::refreshViews() {
     m_label6->setText(text(m_table.driveCount));
     for (size_t i = 0; i < m_panels.size(); ++i)
         m_panels[i]->setText(text(m_state.panel(static_cast<int>(i) + 1)));
+    // The tool's messages and the customer folder are often longer than their panels: the tooltip holds
+    // the whole text. Panels 3 and 4 keep tooltips of their own.
+    for (size_t i : {size_t{0}, size_t{1}})
+        m_panels[i]->setToolTip(text(m_state.panel(static_cast<int>(i) + 1)));
     mirrorCheck(m_check1, m_state.check1);
     mirrorCheck(m_check2, m_state.check2);
     m_command5->setEnabled(m_state.copyEnabled);
@@ -475,8 +479,11 @@ void Form1::showPointer(int pointer) {
 }
 
 void Form1::openContactMail() {
-    // Nothing to tell the operator when no mail program answers.
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + text(m_contactAddress)));
+    if (QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + text(m_contactAddress))))
+        return;
+    // Without a mail program the click would do nothing at all: the address is given instead.
+    m_state.panel(1) = kNoMailProgram + m_contactAddress;
+    refreshViews();
 }
 
 void Form1::mousePressEvent(QMouseEvent *event) {

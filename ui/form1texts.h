@@ -25,6 +25,7 @@ inline constexpr const char *kCheckResultDesign = "写保护";
 inline constexpr const char *kContactPanel = "Tavrin";
 inline constexpr const char *kDefaultLabelPanelTip = "默认卷标。单击此处可进行修改。";
 inline constexpr const char *kContactPanelTip = "点击发送邮件与我...";
+inline constexpr const char *kNoMailProgram = "无法打开邮件程序，请发邮件至：";
 
 inline constexpr const char *kMenuTitle = "配置(G)";
 inline constexpr const char *kMenuFormat = "格式化(&F)";

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -332,6 +334,28 @@ TEST_F(Form1Test, ContactPanelOpensANewMail) {
     click("StatusBar1_Panel4");
     QDesktopServices::unsetUrlHandler(QStringLiteral("mailto"));
     EXPECT_EQ(recorder.urls, std::vector<QUrl>{QUrl(QStringLiteral("mailto:tavrin@dravex.example"))});
+}
+
+TEST_F(Form1Test, WithoutAMailProgramPanelOneGivesTheAddress) {
+    activate(form);
+    // No xdg-open to be found: the desktop cannot open the mail.
+    const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", "/nonexistent", 1);
+    click("StatusBar1_Panel4");
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("无法打开邮件程序，请发邮件至：tavrin@dravex.example"));
+}
+
+TEST_F(Form1Test, LongPanelTextsCanBeReadWholeInTheirTooltips) {
+    const std::string message = "无法创建设置文件Volnum.txt；无法创建设置文件FileCopyPath.log：权限不够";
+    form.state().panel(1) = message;
+    form.state().panel(2) = "/home/op/customers/order 2026-12 with a long name/files";
+    form.refreshViews();
+    EXPECT_EQ(child("StatusBar1_Panel1")->toolTip(), u(message.c_str()));
+    EXPECT_EQ(child("StatusBar1_Panel2")->toolTip(), u(form.state().panel(2).c_str()));
+    // The other two keep their own.
+    EXPECT_EQ(child("StatusBar1_Panel3")->toolTip(), u("默认卷标。单击此处可进行修改。"));
+    EXPECT_EQ(child("StatusBar1_Panel4")->toolTip(), u("点击发送邮件与我..."));
 }
 
 TEST_F(Form1Test, LockTestMarksEveryListedStickByKeyButtonAndMenu) {
