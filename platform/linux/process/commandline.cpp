@@ -35,10 +35,13 @@ std::vector<std::string> splitWindowsCommandLine(std::string_view text) {
         return arguments;
 
     size_t i = programEnd(text);
-    if (text[0] == '"')
-        arguments.emplace_back(text.substr(1, i - 1 - (text[i - 1] == '"' && i > 1 ? 1 : 0)));
-    else
+    if (text[0] == '"') {
+        // Without its quotes; an unterminated one runs to the end.
+        const bool closed = i > 1 && text[i - 1] == '"';
+        arguments.emplace_back(text.substr(1, i - 1 - (closed ? 1 : 0)));
+    } else {
         arguments.emplace_back(text.substr(0, i));
+    }
 
     while (true) {
         while (i < text.size() && isBlank(text[i]))
