@@ -169,6 +169,8 @@ TEST(RigIdentity, EveryRowShowsWhatItsGadgetDeclares) {
     }
     station.rig().plugAll(sticks);
     station.start();
+    // UDisks2 publishes the sticks after udev; the window rescans when it has.
+    ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "3"; }, 30s)) << station.describe();
     station.click("Check2");
     station.press(Qt::Key_F5);
     ASSERT_EQ(station.column("Label1", 3), (QStringList{u("F"), u("G"), u("H")}))
