@@ -1,5 +1,6 @@
 #include "config/settingsfiles.h"
 
+#include "config/codepagecheck.h"
 #include "scan/text.h"
 
 namespace dravex {
@@ -15,6 +16,13 @@ constexpr const char *kCannotCreate = "无法创建设置文件";
 constexpr const char *kCannotRead = "无法读取设置文件";
 constexpr const char *kCannotWrite = "无法保存设置文件";
 constexpr const char *kFailureSeparator = "；";
+
+// What the dialog's OK says when a field holds characters the settings files cannot store; the characters
+// follow the first part, the second part closes the sentence.
+constexpr const char *kLabelOutsideCodePage = "卷标中有设置文件无法保存的字符：";
+constexpr const char *kChangeLabel = "，请修改卷标。";
+constexpr const char *kFolderOutsideCodePage = "目录中有设置文件无法保存的字符：";
+constexpr const char *kChooseOtherFolder = "，请选择其他目录。";
 
 } // namespace
 
@@ -93,6 +101,17 @@ void SettingsFiles::LoadSettings() {
         m_mainWindow.copyEnabled = false;
     }
     reportFailures(failures);
+}
+
+std::string SettingsFiles::reasonNotToSave() {
+    std::string reason;
+    const std::string label = charactersOutsideCodePage(m_codePage, m_dialog.label());
+    if (!label.empty())
+        reason += kLabelOutsideCodePage + label + kChangeLabel;
+    const std::string folder = charactersOutsideCodePage(m_codePage, m_dialog.folder());
+    if (!folder.empty())
+        reason += (reason.empty() ? "" : "\n") + (kFolderOutsideCodePage + folder) + kChooseOtherFolder;
+    return reason;
 }
 
 void SettingsFiles::SaveSettings() {

@@ -21,6 +21,9 @@ public:
     void LoadSettings();
     // The dialog's OK: stores label and folder as the dialog holds them and shows them.
     void SaveSettings();
+    // Before SaveSettings: why the label or folder cannot be stored as the operator typed it (characters
+    // the code page lacks would be written as "?"), naming those characters; empty when both can.
+    std::string reasonNotToSave();
 
 private:
     std::string pathOf(const std::string &fileName) const;

@@ -172,6 +172,12 @@ void Form5::browse() {
 }
 
 void Form5::confirm() {
+    // Nothing typed is changed behind the operator's back: text the files cannot hold keeps the dialog open.
+    const std::string reason = m_settings.reasonNotToSave();
+    if (!reason.empty()) {
+        m_operator->showMessage(reason, kCaption);
+        return;
+    }
     m_settings.SaveSettings();
     // Hidden, not closed: the model keeps the confirmed choices for the next showing.
     accept();

@@ -135,6 +135,23 @@ TEST_F(SettingsFilesTest, SaveWritesExactBytesInCodePage936AndAChineseLabelRound
     EXPECT_EQ(window.panel(3), label);
 }
 
+TEST_F(SettingsFilesTest, TextTheCodePageLacksIsNamedOnceEachAndNothingIsWritten) {
+    // Chinese, ASCII, a typed "?" and the GBK euro sign (0x80) all survive the round trip.
+    dialog.setLabel("数据?€A");
+    dialog.setFolder("D:\\客户文件\\a b");
+    EXPECT_EQ(settings->reasonNotToSave(), "");
+
+    dialog.setLabel("한글A한😀");
+    EXPECT_EQ(settings->reasonNotToSave(), "卷标中有设置文件无法保存的字符：한글😀，请修改卷标。");
+    dialog.setFolder("D:\\Résumé\\ÿ");
+    EXPECT_EQ(settings->reasonNotToSave(), "卷标中有设置文件无法保存的字符：한글😀，请修改卷标。\n"
+                                           "目录中有设置文件无法保存的字符：ÿ，请选择其他目录。");
+    dialog.setLabel("OK");
+    EXPECT_EQ(settings->reasonNotToSave(), "目录中有设置文件无法保存的字符：ÿ，请选择其他目录。");
+    EXPECT_FALSE(fs::exists(programFolder / "Volnum.txt"));
+    EXPECT_FALSE(fs::exists(programFolder / "FileCopyPath.log"));
+}
+
 TEST_F(SettingsFilesTest, UnwritableFileKeepsTheOtherAndSaysWhatFailed) {
     store("Volnum.txt", "OLD\r\n");
     settings->LoadSettings();

@@ -214,6 +214,44 @@ TEST_F(Form5Test, OkStoresBothSettingsHidesAndKeepsTheChoicesForTheNextShowing) 
     EXPECT_FALSE(state.copyEnabled);
 }
 
+// A code page of ASCII alone: every other character is lost, as the real one loses 한글.
+class AsciiCodePage : public CodePage {
+public:
+    std::string toAnsi(const std::string &utf8) override {
+        std::string ansi;
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            if (static_cast<unsigned char>(utf8[i]) < 0x80)
+                ansi += utf8[i];
+            else if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80)
+                ansi += '?';
+        }
+        return ansi;
+    }
+    std::string fromAnsi(const std::string &ansi) override { return ansi; }
+};
+
+TEST_F(Form5Test, OkRefusesTextTheSettingsFilesCannotHoldAndKeepsTheDialogOpen) {
+    AsciiCodePage ascii;
+    SettingsFiles asciiSettings{machine.bench, ascii, machine.services.programDirectory, state, model};
+    Form5 asciiDialog{model, asciiSettings, person};
+    asciiDialog.show();
+    auto *field = asciiDialog.findChild<QLineEdit *>(QStringLiteral("Text2"));
+    field->setText(u("A한B"));
+    QTest::mouseClick(asciiDialog.findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_EQ(person.messages[0].first, "卷标中有设置文件无法保存的字符：한，请修改卷标。");
+    EXPECT_EQ(person.messages[0].second, "配置选项");
+    EXPECT_TRUE(asciiDialog.isVisible());
+    EXPECT_FALSE(machine.readSettings("Volnum.txt").has_value());
+    EXPECT_EQ(field->text(), u("A한B"));
+
+    field->setText(u("AB"));
+    QTest::mouseClick(asciiDialog.findChild<QPushButton *>(QStringLiteral("Command2")), Qt::LeftButton);
+    EXPECT_EQ(person.messages.size(), 1u);
+    EXPECT_FALSE(asciiDialog.isVisible());
+    EXPECT_EQ(machine.readSettings("Volnum.txt"), std::optional<std::string>("AB\r\n"));
+}
+
 TEST_F(Form5Test, CloseBoxForgetsTheChoicesSinceTheLastOk) {
     store("STORED", customerFolder());
     dialog.show();
