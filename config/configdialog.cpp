@@ -12,6 +12,12 @@ constexpr const char *kStartFileSystem = "FAT";
 constexpr const char *kFolderDesignText = "0";
 constexpr const char *kBrowseTitle = "请正确选择客供文件所在目录，并单击确定按钮！";
 
+bool canList(DirectorySearch &search, std::string folder) {
+    if (folder.back() != '\\')
+        folder += '\\';
+    return search.listFolder(folder).has_value();
+}
+
 } // namespace
 
 ConfigDialog::ConfigDialog(MainWindowState &mainWindow, DirectorySearch &search)
@@ -34,6 +40,7 @@ void ConfigDialog::unload() {
     m_label.clear();
     m_folder = kFolderDesignText;
     m_referenceSummary.clear();
+    m_folderListed = true;
 }
 
 const std::string &ConfigDialog::fileSystem() {
@@ -84,6 +91,15 @@ const std::string &ConfigDialog::referenceSummary() {
     return m_referenceSummary;
 }
 
+std::optional<std::string> ConfigDialog::contentReference() {
+    load();
+    if (!m_folderListed)
+        folderChanged();
+    if (!m_folderListed)
+        return std::nullopt;
+    return m_referenceSummary;
+}
+
 void ConfigDialog::browse(Operator &person) {
     std::string chosen;
     setFolder(person.BrowseForFolder(chosen, kBrowseTitle) ? chosen : std::string());
@@ -91,7 +107,9 @@ void ConfigDialog::browse(Operator &person) {
 
 void ConfigDialog::folderChanged() {
     setMousePointer(kPointerHourglass);
-    // An empty folder gives the zero summary without walking anything.
+    // An empty folder gives the zero summary without walking anything. A folder that cannot be listed
+    // has the zero summary too, but no reference to check with.
+    m_folderListed = m_folder.empty() || canList(m_search, m_folder);
     m_referenceSummary =
         m_folder.empty() ? FormatDirStats(DirStats{}) : FormatDirStats(summariseTree(m_search, m_folder));
     setMousePointer(kPointerDefault);

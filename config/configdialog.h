@@ -5,6 +5,7 @@
 #include "scan/operator.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace dravex {
@@ -35,6 +36,10 @@ public:
     void setFolder(const std::string &folder);
     // Label1(0): the summary of the folder the content check compares every stick with.
     const std::string &referenceSummary();
+    // What the content check compares with: the reference summary, or nothing while the folder cannot be
+    // listed (gone, or not ours to read), whose summary would pass blank sticks. Such a folder is tried
+    // again at every call, so the check resumes once it is back.
+    std::optional<std::string> contentReference();
 
     // Command1, Browse: the chosen folder, or an empty field when the operator cancels.
     void browse(Operator &person);
@@ -54,6 +59,7 @@ private:
     std::string m_label;
     std::string m_folder;
     std::string m_referenceSummary;
+    bool m_folderListed = true;
     int m_mousePointer = kPointerDefault;
     std::function<void(int)> m_pointerListener;
 };

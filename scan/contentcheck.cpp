@@ -9,6 +9,8 @@ namespace {
 constexpr const char *kSame = "OK";
 constexpr const char *kDifferent = "NG";
 constexpr const char *kHoldsFiles = "盘内有文件。";
+constexpr const char *kNoReferencePrefix = "无法读取客供文件目录";
+constexpr const char *kNoReferenceSuffix = "，不判定OK/NG。";
 
 } // namespace
 
@@ -19,7 +21,16 @@ ContentCheck::ContentCheck(DirectorySearch &search, DriveTable &table, MainWindo
 void ContentCheck::CheckSlotContents(int row) {
     DriveSlot &slot = m_table.slots.at(static_cast<size_t>(row));
     slot.contents = FormatDirStats(summariseTree(m_search, slot.letter + ":"));
-    slot.checkResult = slot.contents == m_dialog.referenceSummary() ? kSame : kDifferent;
+    const std::optional<std::string> reference = m_dialog.contentReference();
+    if (!reference)
+        slot.checkResult.clear();
+    else
+        slot.checkResult = slot.contents == *reference ? kSame : kDifferent;
+}
+
+void ContentCheck::reportMissingReference() {
+    if (m_mainWindow.check1 == kChecked && !m_dialog.contentReference())
+        m_mainWindow.panel(1) = kNoReferencePrefix + m_dialog.folder() + kNoReferenceSuffix;
 }
 
 void ContentCheck::Check1Click() {
@@ -37,6 +48,7 @@ void ContentCheck::Check1Click() {
             m_mainWindow.panel(1).clear();
         }
     }
+    reportMissingReference();
     m_mainWindow.setMousePointer(kPointerDefault);
 }
 

@@ -366,6 +366,7 @@ void Form1::createMenu() {
 
 void Form1::chus() {
     m_scan.chus();
+    m_contentCheck.reportMissingReference();
     refreshViews();
 }
 

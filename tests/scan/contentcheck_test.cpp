@@ -95,6 +95,39 @@ TEST_F(ContentCheckTest, WithoutFolderOnlyEmptySticksAreOk) {
     EXPECT_EQ(window.panel(1), "G盘内有文件。");
 }
 
+TEST_F(ContentCheckTest, ACustomerFolderOutOfReachGivesNoVerdictUntilItIsBack) {
+    dialog.setFolder("C:\\GONE");
+    EXPECT_EQ(dialog.referenceSummary(), "文件:0;目录:0;大小:0字节");
+    plugStick('F');
+    writeCustomerSet(plugStick('G'));
+    const std::string noReference = "无法读取客供文件目录C:\\GONE，不判定OK/NG。";
+
+    window.check1 = kChecked;
+    scan.chus();
+    check.reportMissingReference();
+    EXPECT_EQ(row(0).contents, "文件:0;目录:0;大小:0字节");
+    EXPECT_EQ(row(0).checkResult + row(1).checkResult, "");
+    EXPECT_EQ(window.panel(1), noReference);
+    tick();
+    EXPECT_EQ(row(1).contents, "文件:3;目录:1;大小:350字节");
+    EXPECT_EQ(row(0).checkResult + row(1).checkResult, "");
+    EXPECT_EQ(window.panel(1), noReference);
+
+    // Back again: the next check takes its summary and judges.
+    writeCustomerSet(bench.folderOf('C') / "GONE");
+    scan.chus();
+    check.reportMissingReference();
+    EXPECT_EQ(row(0).checkResult, "NG");
+    EXPECT_EQ(row(1).checkResult, "OK");
+    EXPECT_EQ(window.panel(1), "列举完成...共有2个U盘。");
+
+    // Unticked, an unreachable folder has nothing to report.
+    dialog.setFolder("C:\\GONE\\NOT-HERE");
+    window.check1 = kUnchecked;
+    check.Check1Click();
+    EXPECT_EQ(window.panel(1), "");
+}
+
 TEST_F(ContentCheckTest, ReadingTheReferenceLoadsTheDialogAndAPulledStickIsNg) {
     window.panel(2) = "C:\\CUST";
     writeCustomerSet(plugStick('F'));

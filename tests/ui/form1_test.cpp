@@ -451,6 +451,22 @@ TEST_F(Form1Test, Check1ComparesEveryStickWithTheCustomerFolder) {
     EXPECT_EQ(texts({"Label7_0", "Label11_0", "Label7_1", "Label11_1", "StatusBar1_Panel1"}), u("||||"));
 }
 
+TEST_F(Form1Test, Check1GivesNoVerdictWhileTheStoredCustomerFolderIsGone) {
+    const std::string folder = customerFolder();
+    machine.writeSettings("FileCopyPath.log", folder + "gone\r\n");
+    bench.plug(stick('H', "EMPTY"));
+    form.load();
+    activate(form);
+    click("Check1");
+    const QString noReference = u("无法读取客供文件目录") + QString::fromStdString(folder) + u("gone，不判定OK/NG。");
+    EXPECT_EQ(texts({"Label7_0", "Label11_0", "StatusBar1_Panel1"}),
+              u("文件:0;目录:0;大小:0字节||") + noReference);
+    // Every scan while ticked says it again, after its own closing text.
+    bench.plug(stick('K', "EMPTY"));
+    form.chus();
+    EXPECT_EQ(texts({"Label11_0", "Label11_1", "StatusBar1_Panel1"}), u("||") + noReference);
+}
+
 // The batch commands as the operator reaches them: keys, buttons, menu entries and row numbers.
 class Form1BatchTest : public Form1Test {
 protected:
