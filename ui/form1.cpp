@@ -37,6 +37,7 @@ using namespace form1texts;
 constexpr int kClientWidth = 10890;
 constexpr int kClientHeight = 7500;
 constexpr int kStatusBarHeight = 315;
+constexpr double kWindowPoints = 9;
 constexpr std::array<int, 4> kPanelWidths = {4500, 3400, 1400, 1640};
 constexpr std::array<int, DriveTable::kRowCount> kRowTops = {300,  990,  1650, 2310, 2970,
                                                              3630, 4290, 4950, 5610, 6270};
@@ -130,6 +131,8 @@ Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &serv
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(text(m_variant == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
     resize(px(kClientWidth), px(kClientHeight));
+    // The window's own type, in the contents cells and the check boxes; the system's would lack Chinese.
+    setFont(songFont(kFontSong, kWindowPoints));
 
     // The design captions are the models' first state.
     for (DriveSlot &slot : m_table.slots)
@@ -280,6 +283,8 @@ void Form1::createRows() {
         row.checkResult->setFont(resultFont);
         row.checkResult->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         setTextColour(row.checkResult, kRed);
+        // Opaque on the window's colour: the next row's frame line runs beneath the verdict, not through it.
+        row.checkResult->setAutoFillBackground(true);
 
         // The row number ("10" is wider than its gap) reaches under the letter cell: keep it on top.
         row.number->raise();
@@ -339,6 +344,8 @@ void Form1::addMenuSeparator(const char *name) {
 void Form1::createMenu() {
     m_menu = new QMenu(text(kMenuTitle), this);
     m_menu->setObjectName(QStringLiteral("m"));
+    // A popup is a window of its own and takes no type from ours unless told.
+    m_menu->setFont(font());
 
     // The entries act through the buttons, so whatever a button does later, its key and entry do too.
     auto clickOn = [this](QAction *action, QPushButton *button) {

@@ -21,7 +21,8 @@ using namespace form3texts;
 
 constexpr int kClientWidth = 7980;
 constexpr int kClientHeight = 3840;
-constexpr double kStatusPoints = 7.5;
+// The panel's sunken frame and a pixel of air above and below the text.
+constexpr int kStatusMargins = 4;
 constexpr int kIndentPerLevel = 10; // pixels
 // Each line keeps its position in the browser's list, so names go back to the browser byte for byte.
 constexpr int kIndexRole = Qt::UserRole;
@@ -83,14 +84,16 @@ Form3::Form3(DirectorySearch &search, Launcher &launcher, const std::string &sel
     m_file1 = makeList(this, "File1", twipRect(2940, 405, 4995, 3240));
     connect(m_file1, &QListWidget::itemDoubleClicked, this, &Form3::fileDoubleClicked);
 
-    // Along the bottom edge, in the strip the lists leave free, so neither list loses its last line or its
-    // scroll bar under it; a smaller type keeps the count readable in that strip.
+    // Along the bottom edge, below the lists, so neither list loses its last line or its scroll bar under
+    // it. The design leaves the strip 13 pixels, less than a line of Chinese: the window grows by what the
+    // line needs.
     const int barTop = std::max(m_dir1->geometry().bottom(), m_file1->geometry().bottom()) + 1;
+    const int barHeight = std::max(height() - barTop, fontMetrics().height() + kStatusMargins);
+    setFixedHeight(barTop + barHeight);
     m_statusBar = new QFrame(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
-    m_statusBar->setGeometry(0, barTop, width(), height() - barTop);
+    m_statusBar->setGeometry(0, barTop, width(), barHeight);
     m_statusBar->setAutoFillBackground(true);
-    m_statusBar->setFont(songFont(form1texts::kFontSong, kStatusPoints));
     m_panel1 = new QLabel(m_statusBar);
     m_panel1->setObjectName(QStringLiteral("StatusBar1_Panel1"));
     // File and folder names come from the stick, so the panel never reads them as markup.

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -143,6 +144,30 @@ TEST_F(Form1Test, PopupMenuListsItsEntriesInOrder) {
             << names[i];
     }
     EXPECT_FALSE(child<QAction>("copy")->isEnabled());
+}
+
+TEST_F(Form1Test, VerdictsHideTheFrameLineBeneathAndEveryTextHasChineseType) {
+    form.refreshViews();
+    form.driveTable().slots[0].checkResult.clear();
+    form.refreshViews();
+    // The next row's frame line runs through the verdict's place; the empty verdict shows none of it.
+    QLabel *verdict = child<QLabel>("Label11_0");
+    const QImage image = form.grab().toImage();
+    const QRect place(verdict->mapTo(&form, QPoint(0, 0)), verdict->size());
+    ASSERT_TRUE(place.contains(QPoint(place.left(), child<QWidget>("Frame1_1")->geometry().top())));
+    const QRgb background = form.palette().color(QPalette::Window).rgb();
+    int others = 0;
+    for (int y = place.top(); y <= place.bottom(); ++y)
+        for (int x = place.left(); x <= place.right(); ++x)
+            others += image.pixel(x, y) != background;
+    EXPECT_EQ(others, 0);
+
+    const QString standIn = u("Noto Sans Mono CJK SC");
+    for (QWidget *widget : {child<QWidget>("Check1"), child<QWidget>("Check2"), child<QWidget>("Label7_3"),
+                            static_cast<QWidget *>(child<QMenu>("m"))}) {
+        EXPECT_TRUE(widget->font().families().contains(standIn)) << widget->objectName().toStdString();
+        EXPECT_EQ(widget->font().pointSizeF(), 9.0) << widget->objectName().toStdString();
+    }
 }
 
 TEST_F(Form1Test, StatusBarLiesBelowTheLastRowAndOnlyItFollowsTheSize) {
