@@ -9,8 +9,8 @@ namespace {
 constexpr const char *kSame = "OK";
 constexpr const char *kDifferent = "NG";
 constexpr const char *kHoldsFiles = "盘内有文件。";
-constexpr const char *kNoReferencePrefix = "无法读取客供文件目录";
-constexpr const char *kNoReferenceSuffix = "，不判定OK/NG。";
+// Panel 2, beside it, names the folder.
+constexpr const char *kNoReference = "无法读取客供文件目录，不判定OK/NG。";
 
 } // namespace
 
@@ -30,7 +30,7 @@ void ContentCheck::CheckSlotContents(int row) {
 
 void ContentCheck::reportMissingReference() {
     if (m_mainWindow.check1 == kChecked && !m_dialog.contentReference())
-        m_mainWindow.panel(1) = kNoReferencePrefix + m_dialog.folder() + kNoReferenceSuffix;
+        m_mainWindow.panel(1) = kNoReference;
 }
 
 void ContentCheck::Check1Click() {
