@@ -8,8 +8,13 @@
 #include "helpers/removedrive.h"
 #include "helpers/removedrivetexts.h"
 #include "helpers/treecopy.h"
+#include "helpers/volumerefusal.h"
 #include "helpers/xcopy.h"
 #include "helpers/xcopytexts.h"
+#include "platform/linux/windows/labeltext.h"
+
+#include <cerrno>
+#include <optional>
 
 namespace dravex {
 
@@ -31,18 +36,23 @@ std::string driveName(char letter) {
     return std::string(1, letter) + ":";
 }
 
-// Why the stick cannot be written; empty when it can. The descriptor is read afresh, since the stick
-// may have been locked or pulled since this program started.
-std::string writeRefusal(SimBench &bench, char letter) {
+// Refuses the stick at the letter as the volume guard would, as far as the bench can tell: the stick must be
+// there, and hold a medium unless the rule lets it be missing. The exit code when it is refused. The
+// descriptor is read afresh, since the stick may have been locked or pulled since this program started.
+// The bench has no disk names; the drive stands in for them in the message.
+std::optional<int> refuseStick(SimBench &bench, char letter, MediumRule medium, std::ostream &err) {
     bench.refreshDriveList();
     const SimDrive *drive = bench.drive(letter);
+    VolumeCheck check;
     if (!drive)
-        return helpertexts::kNotMapped + driveName(letter);
-    if (!drive->mediumPresent)
-        return helpertexts::kNoMedium + driveName(letter);
-    if (drive->locked)
-        return simhelpertexts::kLocked + driveName(letter);
-    return {};
+        check.refusal = Refusal::NotMapped;
+    else if (!drive->mediumPresent && medium == MediumRule::Required)
+        check.refusal = Refusal::NoMedium;
+    else
+        return std::nullopt;
+    check.detail = driveName(letter);
+    err << refusalMessage(check) << std::endl;
+    return refusalExitCode(check);
 }
 
 } // namespace
@@ -54,16 +64,26 @@ int runSimFormat(const std::string &commandText, SimBench &bench, std::ostream &
         return kExitBadCommandLine;
     }
     const FormatCommand &command = *parsed.command;
-    if (const std::string refusal = writeRefusal(bench, command.letter); !refusal.empty()) {
-        err << helpertexts::kError << refusal << std::endl;
-        return kExitRefused;
-    }
+    // In the order format.com asks: the guard, the label, write access, the size.
+    if (const auto refused = refuseStick(bench, command.letter, MediumRule::Required, err))
+        return *refused;
     if (const std::string why = labelProblem(command.fileSystem, command.label); !why.empty()) {
         err << helpertexts::kError << why << std::endl;
         return kExitBadCommandLine;
     }
-    out << formattexts::kCreating << fileSystemName(command.fileSystem) << std::endl;
-    if (!bench.format(command.letter, fileSystemName(command.fileSystem), command.label)) {
+    const SimDrive &drive = *bench.drive(command.letter);
+    if (drive.locked) {
+        err << helpertexts::kError << formattexts::kNoWriteAccess << driveName(command.letter) << std::endl;
+        return kExitRefused;
+    }
+    if (const std::string why = sizeProblem(command.fileSystem, drive.totalBytes); !why.empty()) {
+        err << helpertexts::kError << why << std::endl;
+        return kExitRefused;
+    }
+    const char *fileSystem = fileSystemName(command.fileSystem);
+    out << formattexts::kCreating << fileSystem << std::endl;
+    // The bench keeps a label as the scan reads it back from the volume.
+    if (!bench.format(command.letter, fileSystem, labelToUtf8(storedLabel(command)))) {
         err << helpertexts::kError << simhelpertexts::kFormatFailed << driveName(command.letter) << std::endl;
         return kExitFailed;
     }
@@ -78,33 +98,30 @@ int runSimXcopy(const std::string &commandText, SimBench &bench, std::ostream &o
         return kExitBadCommandLine;
     }
     const XcopyCommand &command = *parsed.command;
-    if (const std::string refusal = writeRefusal(bench, command.letter); !refusal.empty()) {
-        err << helpertexts::kError << refusal << std::endl;
-        return kExitRefused;
-    }
+    if (const auto refused = refuseStick(bench, command.letter, MediumRule::Required, err))
+        return *refused;
     const auto source = bench.nativePath(command.sourceFolder);
-    std::error_code error;
-    if (!source || !std::filesystem::is_directory(*source, error)) {
+    if (!source) {
         err << helpertexts::kError << xcopytexts::kSourceNotFound << command.sourceFolder << std::endl;
         return kExitFailed;
     }
 
+    // The bench's folders take every write; what a real stick refuses, xcopy reports as it meets it there.
+    const std::string destination = bench.folderOf(command.letter).string();
+    const SimDrive &drive = *bench.drive(command.letter);
     TreeCopy copy(command.options, out, err);
-    const bool complete = copy.copy(source->string(), bench.folderOf(command.letter).string());
-    out << copy.filesCopied() << xcopytexts::kFilesCopied << std::endl;
-    // The files are in place by now; the stick only learns afterwards that they did not fit.
-    const SimDrive *drive = bench.drive(command.letter);
-    const bool fits = drive && bench.usedBytes(command.letter) <= drive->totalBytes;
-    bench.announceChange(command.letter);
-    if (!fits) {
-        err << helpertexts::kError << simhelpertexts::kNoSpace << driveName(command.letter) << std::endl;
-        return kExitFailed;
+    if (drive.locked) {
+        copy.fail(xcopytexts::kCannotWrite, destination, EROFS);
+    } else {
+        const uint64_t usedBefore = bench.usedBytes(command.letter);
+        copy.copy(source->string(), destination);
+        // The files are in place by now; the stick only learns afterwards that what it took did not fit.
+        const uint64_t usedAfter = bench.usedBytes(command.letter);
+        if (usedAfter > drive.totalBytes && usedAfter > usedBefore)
+            copy.fail(xcopytexts::kCannotWrite, destination, ENOSPC);
+        bench.announceChange(command.letter);
     }
-    if (!complete) {
-        err << helpertexts::kError << copy.failures() << xcopytexts::kErrors << std::endl;
-        return kExitFailed;
-    }
-    return kExitDone;
+    return finishCopy(copy, out, err);
 }
 
 int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
@@ -113,11 +130,9 @@ int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostr
         err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
         return kExitBadCommandLine;
     }
-    bench.refreshDriveList();
-    if (!bench.drive(*letter)) {
-        err << helpertexts::kError << helpertexts::kNotMapped << driveName(*letter) << std::endl;
-        return kExitRefused;
-    }
+    // A dead stick reads as having no medium, and must still be taken off the machine.
+    if (const auto refused = refuseStick(bench, *letter, MediumRule::MayBeMissing, err))
+        return *refused;
     bench.unplug(*letter);
     out << removedrivetexts::kPoweredOff << driveName(*letter) << std::endl;
     return kExitDone;

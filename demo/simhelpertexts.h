@@ -4,8 +4,6 @@
 namespace dravex::simhelpertexts {
 
 inline constexpr const char *kNoBench = "没有设置 DRAVEX_BENCH，找不到模拟台文件夹。";
-inline constexpr const char *kLocked = "磁盘被写保护：";
 inline constexpr const char *kFormatFailed = "无法格式化：";
-inline constexpr const char *kNoSpace = "磁盘空间不足：";
 
 } // namespace dravex::simhelpertexts

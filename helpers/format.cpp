@@ -239,21 +239,25 @@ std::string sizeProblem(FormatFileSystem fileSystem, uint64_t deviceBytes) {
     return {};
 }
 
+std::string storedLabel(const FormatCommand &command) {
+    // Windows keeps FAT labels in upper case and in the ANSI code page.
+    return command.fileSystem == FormatFileSystem::Exfat ? command.label : fatLabel(command.label).bytes;
+}
+
 std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,
                                        uint64_t deviceBytes, bool wholeDisk) {
     std::vector<std::string> arguments;
     if (command.fileSystem == FormatFileSystem::Exfat) {
         arguments = {"mkfs.exfat"};
         if (!command.label.empty())
-            arguments.insert(arguments.end(), {"-L", command.label});
+            arguments.insert(arguments.end(), {"-L", storedLabel(command)});
     } else {
         const char *bits = command.fileSystem == FormatFileSystem::Fat32 ? "32"
                            : deviceBytes < kSmallestFat16Bytes           ? "12"
                                                                          : "16";
         arguments = {"mkfs.vfat", "-F", bits};
-        // Windows keeps FAT labels in upper case.
         if (!command.label.empty() && !labelAfterMkfs(command))
-            arguments.insert(arguments.end(), {"-n", fatLabel(command.label).bytes});
+            arguments.insert(arguments.end(), {"-n", storedLabel(command)});
         // A stick without a partition table is formatted whole, which mkfs.vfat only does when told.
         if (wholeDisk)
             arguments.push_back("-I");
@@ -345,7 +349,7 @@ int runFormat(const std::string &commandText, HelperContext &context) {
                     << std::endl;
         return kExitFailed;
     }
-    const bool labelled = !labelAfterMkfs(command) || writeFatLabel(*device, fatLabel(command.label).bytes);
+    const bool labelled = !labelAfterMkfs(command) || writeFatLabel(*device, storedLabel(command));
     if (!labelled)
         context.err << error(formattexts::kLabelFailed + *device) << std::endl;
     lock.reset();

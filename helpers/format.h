@@ -40,6 +40,10 @@ std::string labelProblem(FormatFileSystem fileSystem, const std::string &label);
 // mkfs.fat might still take are refused, never the other way round.
 std::string sizeProblem(FormatFileSystem fileSystem, uint64_t deviceBytes);
 
+// The label's bytes as the new file system holds them: a FAT label with its ASCII letters upper-cased and
+// in code page 936 (see fatLabel), an exFAT label as given. Only for a label labelProblem accepts.
+std::string storedLabel(const FormatCommand &command);
+
 // The mkfs command for the device. "FAT" is FAT12 below 16 MiB, where FAT16 has too few clusters. A FAT
 // label is upper-cased; one beyond ASCII is left out, runFormat writes it after mkfs.
 std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::string &device,

@@ -53,6 +53,9 @@ public:
     uint64_t filesCopied() const { return m_filesCopied; }
     uint64_t failures() const { return m_failures; }
 
+    // Counts a failure and prints it: what failed, the path at fault and, unless 0, the system's reason.
+    void fail(const char *what, const std::string &path, int error = 0);
+
 private:
     using Identity = std::pair<dev_t, ino_t>;
     struct SourceEntry;
@@ -82,7 +85,6 @@ private:
                          const std::string &sourcePath, std::set<Identity> &written);
     bool transfer(int source, int destination);
     bool matches(int source, int destination);
-    void fail(const char *what, const std::string &path, int error = 0);
 
     CopyOptions m_options;
     std::ostream &m_out;

@@ -91,6 +91,15 @@ ParsedXcopyCommand parseXcopyCommand(std::string_view text) {
     return parsed;
 }
 
+int finishCopy(const TreeCopy &copy, std::ostream &out, std::ostream &err) {
+    out << copy.filesCopied() << xcopytexts::kFilesCopied << std::endl;
+    if (copy.failures() != 0) {
+        err << helpertexts::kError << copy.failures() << xcopytexts::kErrors << std::endl;
+        return kExitFailed;
+    }
+    return kExitDone;
+}
+
 int runXcopy(const std::string &commandText, HelperContext &context, const CopyHooks &hooks) {
     const ParsedXcopyCommand parsed = parseXcopyCommand(commandText);
     if (!parsed.command) {
@@ -119,13 +128,8 @@ int runXcopy(const std::string &commandText, HelperContext &context, const CopyH
     }
 
     TreeCopy copy(command.options, context.out, context.err, hooks);
-    const bool complete = copy.copy(*source, *destination);
-    context.out << copy.filesCopied() << xcopytexts::kFilesCopied << std::endl;
-    if (!complete) {
-        context.err << helpertexts::kError << copy.failures() << xcopytexts::kErrors << std::endl;
-        return kExitFailed;
-    }
-    return kExitDone;
+    copy.copy(*source, *destination);
+    return finishCopy(copy, context.out, context.err);
 }
 
 } // namespace dravex

@@ -26,6 +26,9 @@ struct ParsedXcopyCommand {
 // in "\*.*".
 ParsedXcopyCommand parseXcopyCommand(std::string_view text);
 
+// The copy's closing lines, the files copied and the errors when there were any; its exit code.
+int finishCopy(const TreeCopy &copy, std::ostream &out, std::ostream &err);
+
 // Copies the source folder's tree onto the root of the drive; exit 0 only when all of it was copied
 // (and verified).
 int runXcopy(const std::string &commandText, HelperContext &context, const CopyHooks &hooks = {});

@@ -149,19 +149,24 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     form.load();
     EXPECT_EQ(textOf("Label6"), u("0"));
 
-    // F1: the customer folder through Browse, a label with a blank, OK.
-    QString fileSystem;
+    // F1: the customer folder through Browse, a label with a blank, FAT32 in place of the first choice FAT,
+    // which format.com refuses on sticks above 4 GiB, OK.
+    QString firstChoice, fileSystem;
     watcher.whenOpen([&](QWidget *dialog) {
         QTest::mouseClick(inDialog<QPushButton>(dialog, "Command1"), Qt::LeftButton);
         QTest::keyClicks(inDialog<QLineEdit>(dialog, "Text2"), "LOT 7");
-        fileSystem = inDialog<QComboBox>(dialog, "Combo1")->currentText();
+        auto *fileSystems = inDialog<QComboBox>(dialog, "Combo1");
+        firstChoice = fileSystems->currentText();
+        fileSystems->setCurrentIndex(fileSystems->findText("FAT32"));
+        fileSystem = fileSystems->currentText();
         QTest::mouseClick(inDialog<QPushButton>(dialog, "Command2"), Qt::LeftButton);
     });
     press(Qt::Key_F1);
     ASSERT_EQ(watcher.seen.size(), 1u);
     EXPECT_EQ(textOf("StatusBar1_Panel2"), QString::fromStdString(customer.string()));
     EXPECT_EQ(textOf("StatusBar1_Panel3"), u("LOT 7"));
-    EXPECT_EQ(fileSystem, u("FAT"));
+    EXPECT_EQ(firstChoice, u("FAT"));
+    EXPECT_EQ(fileSystem, u("FAT32"));
     EXPECT_EQ(readText(programFolder / "Volnum.txt"), "LOT 7\r\n");
     EXPECT_EQ(readText(programFolder / "FileCopyPath.log"),
               scratch.path().string() + "/" + kCustomerNameAnsi + "\r\n");

@@ -31,6 +31,11 @@ protected:
         return drive ? drive->label + "|" + drive->fileSystem : "(absent)";
     }
     bool untouched() { return readText(bench.folderOf('H') / "old.txt") == "old" && stickH() == "OLD|FAT32"; }
+    void resize(uint64_t bytes) {
+        SimDrive drive = *bench.drive('H');
+        drive.totalBytes = bytes;
+        bench.plug(drive);
+    }
     void lock(bool locked) { SimBench(scratch.path() / "bench").setLocked('H', locked); }
     // A customer folder with a blank in its name: a file, a hidden file, a nested file, an empty folder
     // and a link to a file.
@@ -50,23 +55,58 @@ protected:
 };
 
 TEST_F(SimHelpersTest, FormatRefusesWhatTheLinuxHelperRefusesAndLeavesTheStickAsItWas) {
-    // The parser has its own tests; here, that its refusal reaches the exit code.
+    // The parser and the label rules have their own tests; here, that their refusals reach the exit code.
     EXPECT_EQ(format("H:/FS:FAT32/V:TWELVE CHARS/q/y"), kExitBadCommandLine);
+    EXPECT_EQ(format("H:/FS:NTFS/q/y"), kExitBadCommandLine);
     EXPECT_TRUE(untouched());
+    err.str("");
     EXPECT_EQ(format("K:/FS:FAT32/V:X/q/y"), kExitRefused);
-    EXPECT_NE(err.str().find("K:"), std::string::npos);
+    EXPECT_EQ(err.str(), "错误：驱动器不存在：K:\n");
 
+    // The label is asked before write access, as format.com asks it.
     lock(true);
     err.str("");
-    EXPECT_EQ(format("H:/FS:FAT32/V:NEW/q/y"), kExitRefused);
-    EXPECT_EQ(err.str(), "错误：磁盘被写保护：H:\n");
+    EXPECT_EQ(format("H:/FS:FAT/V:A*B/q/y"), kExitBadCommandLine);
+    EXPECT_EQ(err.str().rfind("错误：FAT 卷标不能含有", 0), 0u) << err.str();
+    err.str("");
+    EXPECT_EQ(format("H:/FS:FAT/V:NEW/q/y"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：没有写入权限，或设备只读：H:\n");
     EXPECT_TRUE(untouched());
 }
 
-TEST_F(SimHelpersTest, FormatEmptiesTheStickAndTakesALabelWithABlankOrNone) {
-    EXPECT_EQ(format("h:/fs:exfat/V:LOT 7/q/y"), kExitDone) << err.str();
-    EXPECT_TRUE(std::filesystem::is_empty(bench.folderOf('H')));
-    EXPECT_EQ(stickH(), "LOT 7|exFAT");
+TEST_F(SimHelpersTest, FormatRefusesAFileSystemTheStickIsTooSmallOrTooLargeFor) {
+    // 1 MiB: FAT (FAT12) fits; FAT32 and exFAT need more.
+    EXPECT_EQ(format("H:/FS:FAT32/V:NEW/q/y"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：磁盘太小，无法格式化为 FAT32：容量 1048576 字节，至少需要 34126848 字节\n");
+    EXPECT_EQ(format("H:/FS:exFAT/V:NEW/q/y"), kExitRefused);
+    EXPECT_TRUE(untouched());
+
+    resize(16ull << 30);
+    err.str("");
+    EXPECT_EQ(format("H:/FS:FAT/V:NEW/q/y"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：磁盘太大，无法格式化为 FAT16：容量 17179869184 字节，最多 4294639615 字节\n");
+    EXPECT_TRUE(out.str().empty()) << out.str();
+    EXPECT_TRUE(untouched());
+    EXPECT_EQ(format("H:/FS:FAT32/V:NEW/q/y"), kExitDone) << err.str();
+    EXPECT_EQ(stickH(), "NEW|FAT32");
+    EXPECT_EQ(format("H:/FS:exFAT/q/y"), kExitDone) << err.str();
+    EXPECT_EQ(stickH(), "|exFAT");
+}
+
+TEST_F(SimHelpersTest, FormatEmptiesTheStickAndKeepsTheLabelAsTheVolumeDoes) {
+    resize(1ull << 30);
+    // FAT upper-cases the ASCII letters only; the full-width "ａ" and the Greek "α" stay as they are.
+    for (const char *fileSystem : {"FAT", "FAT32"}) {
+        SCOPED_TRACE(fileSystem);
+        writeText(bench.folderOf('H') / "old.txt", "old");
+        EXPECT_EQ(format(std::string("h:/fs:") + fileSystem + "/V:lot 7/q/y"), kExitDone) << err.str();
+        EXPECT_TRUE(std::filesystem::is_empty(bench.folderOf('H')));
+        EXPECT_EQ(stickH(), std::string("LOT 7|") + fileSystem);
+        EXPECT_EQ(format(std::string("H:/FS:") + fileSystem + "/V:数据u ａα/y"), kExitDone) << err.str();
+        EXPECT_EQ(stickH(), std::string("数据U ａα|") + fileSystem);
+    }
+    EXPECT_EQ(format("H:/FS:exFAT/V:lot 7 数据u/q/y"), kExitDone) << err.str();
+    EXPECT_EQ(stickH(), "lot 7 数据u|exFAT");
     EXPECT_EQ(format("H:/FS:FAT/y"), kExitDone) << err.str();
     EXPECT_EQ(stickH(), "|FAT");
 }
@@ -91,29 +131,57 @@ TEST_F(SimHelpersTest, XcopyAddsTheWholeTreeFollowingLinksFromAFolderOrAnotherSt
     EXPECT_EQ(readText(stick / "file.txt"), "from G");
 }
 
-TEST_F(SimHelpersTest, XcopyRefusesALockedStickAndFailsOnWhatDoesNotFitOrDoesNotParse) {
+TEST_F(SimHelpersTest, XcopyFailsWhereTheLinuxHelperFailsWithItsMessages) {
     const std::string source = customer();
+    const std::string stick = bench.folderOf('H').string();
+    // A locked stick is mounted read-only: xcopy starts and every write fails.
     lock(true);
-    EXPECT_EQ(xcopy(source + "\\*.* H:\\./v/h/e/f/k"), kExitRefused);
+    EXPECT_EQ(xcopy(source + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
+    EXPECT_EQ(err.str(), "错误：无法写入：" + stick + " (Read-only file system)\n错误：1 个错误\n");
+    EXPECT_EQ(out.str(), "0 个文件已复制\n");
     EXPECT_FALSE(std::filesystem::exists(bench.folderOf('H') / "readme.txt"));
     lock(false);
 
+    err.str("");
     writeText(std::filesystem::path(source) / "huge.bin", std::string((1u << 20) + 1, 'x'));
     EXPECT_EQ(xcopy(source + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
-    EXPECT_NE(err.str().find("磁盘空间不足：H:"), std::string::npos) << err.str();
+    EXPECT_EQ(err.str(), "错误：无法写入：" + stick + " (No space left on device)\n错误：1 个错误\n");
 
-    const std::string scratchPath = scratch.path().string();
-    EXPECT_EQ(xcopy(scratchPath + "/nowhere\\*.* H:\\./v/h/e/f/k"), kExitFailed);
-    EXPECT_EQ(xcopy(scratchPath + "\\*.* H:\\./x"), kExitBadCommandLine);
-    EXPECT_EQ(xcopy(scratchPath + "\\*.* Q:\\./v"), kExitRefused);
+    // A folder of this machine that is not there fails in the copy (which adds nothing to the overfull
+    // stick, so no write fails); one on a drive that is not there fails before it.
+    err.str("");
+    const std::string nowhere = (scratch.path() / "nowhere").string();
+    EXPECT_EQ(xcopy(nowhere + "\\*.* H:\\./v/h/e/f/k"), kExitFailed);
+    EXPECT_EQ(err.str(),
+              "错误：无法列出文件夹：" + nowhere + " (No such file or directory)\n错误：1 个错误\n");
+    err.str("");
+    EXPECT_EQ(xcopy("D:\\Cust\\*.* H:\\./v/h/e/f/k"), kExitFailed);
+    EXPECT_EQ(err.str(), "错误：找不到源文件夹：D:\\Cust\n");
+
+    EXPECT_EQ(xcopy(source + "\\*.* H:\\./x"), kExitBadCommandLine);
+    err.str("");
+    EXPECT_EQ(xcopy(source + "\\*.* Q:\\./v"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：驱动器不存在：Q:\n");
 }
 
-TEST_F(SimHelpersTest, RemoveDriveTakesTheStickOffTheBenchOnce) {
+TEST_F(SimHelpersTest, RemoveDriveTakesTheStickOffTheBenchOnceWithOrWithoutAMedium) {
     EXPECT_EQ(runSimRemoveDrive("h:", bench, out, err), kExitDone) << err.str();
     EXPECT_EQ(stickH(), "(absent)");
     EXPECT_FALSE(std::filesystem::exists(bench.folderOf('H')));
     EXPECT_EQ(runSimRemoveDrive("H", bench, out, err), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：驱动器不存在：H:\n");
     EXPECT_EQ(runSimRemoveDrive("H:\\", bench, out, err), kExitBadCommandLine);
+
+    // A dead stick reads as having no medium: format refuses it, RemoveDrive still takes it off.
+    SimDrive dead;
+    dead.letter = 'G';
+    dead.mediumPresent = false;
+    bench.plug(dead);
+    err.str("");
+    EXPECT_EQ(format("G:/FS:FAT/q/y"), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：驱动器中没有介质：G:\n");
+    EXPECT_EQ(runSimRemoveDrive("G", bench, out, err), kExitDone) << err.str();
+    EXPECT_EQ(SimBench(scratch.path() / "bench").drive('G'), nullptr);
 }
 
 } // namespace
