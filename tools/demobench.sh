@@ -12,7 +12,7 @@ tool="$build/demo/dravex-bench"
     --revision PMAP --serial 60A44C3FAE22BE11590A0068 --vid 0951 --pid 1666 >/dev/null
 [ -e "$bench/sticks/J.stick" ] || "$tool" "$bench" plug J --label BACKUP --size 8G --fs exFAT --vendor SanDisk --product "Cruzer Blade" \
     --revision 1.00 --serial 4C530001230716115362 --vid 0781 --pid 5567 >/dev/null
-[ -e "$bench/sticks/K.stick" ] || "$tool" "$bench" plug K --label "NO NAME" --size 4G --vendor SMI --product "USB DISK" \
+[ -e "$bench/sticks/K.stick" ] || "$tool" "$bench" plug K --label "NO NAME" --size 2G --vendor SMI --product "USB DISK" \
     --revision 1100 --serial AA00000000011111 --vid 090C --pid 1000 >/dev/null
 mkdir -p "$bench/sticks/K/photos" "$bench/customer/docs" "$bench/customer/empty"
 printf 'Lot 7 of the spring order.\n' >"$bench/sticks/K/notes.txt"
