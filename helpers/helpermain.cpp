@@ -10,9 +10,11 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <termios.h>
 #include <unistd.h>
 
 namespace dravex {
@@ -68,13 +70,35 @@ int runHelperMain(int argc, char **argv, HelperRun run) {
     return finishHelper(code);
 }
 
+namespace {
+
+// Asks for a key and reads one byte of the terminal on standard input, without echo and without waiting
+// for Enter; the terminal's mode is as before afterwards. Keys pressed while the helper worked are
+// discarded first, so only one pressed after the question counts. Returns at end of input or on an error,
+// so a closed terminal never keeps the helper alive.
+void waitForKey() {
+    termios saved{};
+    if (::tcgetattr(STDIN_FILENO, &saved) != 0)
+        return;
+    termios oneKey = saved;
+    oneKey.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    oneKey.c_cc[VMIN] = 1;
+    oneKey.c_cc[VTIME] = 0;
+    if (::tcsetattr(STDIN_FILENO, TCSAFLUSH, &oneKey) != 0)
+        return;
+    std::cerr << helpertexts::kPressAnyKey << std::endl;
+    char key;
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+}
+
+} // namespace
+
 int finishHelper(int code) {
     std::cout.flush();
-    if (code != kExitDone && ::isatty(STDIN_FILENO)) {
-        std::cerr << helpertexts::kPressEnter << std::endl;
-        std::string line;
-        std::getline(std::cin, line);
-    }
+    if (code != kExitDone && ::isatty(STDIN_FILENO))
+        waitForKey();
     return code;
 }
 

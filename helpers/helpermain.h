@@ -18,8 +18,9 @@ std::string joinArguments(int argc, char **argv);
 // otherwise joinArguments.
 std::string helperCommandText(int argc, char **argv, const char *commandLine);
 
-// The end of every helper's main(): a program that failed in a terminal window waits for Enter, so the
-// operator can read why. Returns the exit code.
+// The end of every helper's main(): a program that succeeded ends at once and its window closes, as a
+// console window does on Windows; one that failed in a terminal waits for any key, so the operator can
+// read why. Returns the exit code.
 int finishHelper(int code);
 
 // main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of

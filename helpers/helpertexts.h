@@ -4,7 +4,7 @@
 namespace dravex::helpertexts {
 
 inline constexpr const char *kError = "错误：";
-inline constexpr const char *kPressEnter = "按回车键退出。";
+inline constexpr const char *kPressAnyKey = "按任意键关闭窗口。";
 inline constexpr const char *kNotMapped = "驱动器不存在：";
 inline constexpr const char *kNotRemovable = "不是可移动磁盘，拒绝操作：";
 inline constexpr const char *kNoMedium = "驱动器中没有介质：";

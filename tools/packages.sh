@@ -3,7 +3,7 @@
 DRAVEX_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libudev-dev libgtest-dev libgmock-dev
-    fonts-noto-cjk xvfb xauth util-linux
+    fonts-noto-cjk xterm xvfb xauth util-linux
     dosfstools exfatprogs eject x11-apps netpbm
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks
     qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus libglib2.0-bin procps cpio kmod

@@ -25,16 +25,34 @@ std::optional<std::string> findOnPath(const std::string &name) {
     return findProgram(name, std::getenv("PATH"));
 }
 
-bool hasDisplay() {
-    const char *x11 = std::getenv("DISPLAY");
-    const char *wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
+// xterm is an X client: under Wayland it runs on XWayland, which sets DISPLAY too.
+bool hasXDisplay() {
+    const char *display = std::getenv("DISPLAY");
+    return display && *display;
 }
 
-std::optional<std::string> findTerminal() {
-    if (auto terminal = findOnPath("x-terminal-emulator"))
-        return terminal;
-    return findOnPath("xterm");
+// The helpers print Chinese in UTF-8, so their window shows it in the CJK stand-in font our own windows fall
+// back to (fonts-noto-cjk), at the 16 pixels of the Windows console's default type. xterm would make every
+// cell as wide as the font's widest glyph, a Chinese one, and so space all text out twice as wide:
+// charwidth gives the cell the width of the font's half-width letters, half the pixel size. -cjk_width
+// gives the characters of ambiguous width (box drawing, "…", "①") two cells, as the Chinese Windows
+// console does and as this font draws them.
+constexpr const char *kTerminalFont = "Noto Sans Mono CJK SC:pixelsize=16:charwidth=8";
+
+// The program in an xterm window titled with the command line, which names the stick; nothing without xterm
+// (or nice). No -hold: the window closes when the program ends, and a helper that failed waits for a key
+// before it ends.
+std::vector<std::string> inTerminal(const std::string &title, const std::vector<std::string> &arguments) {
+    const auto xterm = findOnPath("xterm");
+    const auto nice = findProgram("nice", std::getenv("PATH"), "/usr/bin:/bin");
+    if (!xterm || !nice)
+        return {};
+    std::vector<std::string> command{*xterm, "-u8", "-fa", kTerminalFont, "-cjk_width"};
+    // xterm hands a lone argument after -e to "$SHELL -c" when it cannot execute it; "nice -n 0" changes
+    // nothing but leaves it more than one.
+    command.insert(command.end(), {"-T", title, "-e", *nice, "-n", "0", "--"});
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return command;
 }
 
 } // namespace
@@ -97,9 +115,14 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
             environment.push_back(std::string(kScannedDisksVariable) + "=" + m_scannedDisks());
     }
 
-    if (windowStyle == kWindowNormalFocus && hasDisplay()) {
-        if (const auto terminal = findTerminal())
-            arguments.insert(arguments.begin(), {*terminal, "-e"});
+    if (windowStyle == kWindowNormalFocus && hasXDisplay()) {
+        // Without xterm the program runs windowless, as without a display: the work on the stick is done
+        // all the same, and a helper that fails without a terminal ends at once instead of waiting.
+        auto terminal = inTerminal(commandLine, arguments);
+        if (terminal.empty())
+            debugPlatform("Shell", commandLine + ": no xterm, running without a window");
+        else
+            arguments = std::move(terminal);
     } else if (windowStyle == kWindowMaximizedFocus && !isExecutableFile(program)) {
         const auto opener = findOnPath("xdg-open");
         if (!opener)

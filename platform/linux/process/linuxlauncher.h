@@ -14,9 +14,9 @@ namespace dravex {
 // path function says (LinuxVolumeServices::nativePath in the tool); a bare name is looked for in the
 // tool's own folder, then on PATH.
 //
-// Window styles: 0 runs detached with no terminal; 1 runs in a terminal window when there is a display
-// and a terminal program, otherwise as 0; 3 runs an executable as 0 and opens any other file with
-// xdg-open. Other styles run as 0.
+// Window styles: 0 runs detached with no terminal; 1 runs in an xterm window (UTF-8, CJK font) when there
+// is an X display and xterm is installed, otherwise as 0; 3 runs an executable as 0 and opens any other
+// file with xdg-open. Other styles run as 0.
 //
 // A program from the tool's own folder also gets DRAVEX_COMMAND_LINE (the command line as written, which
 // argv cannot carry: runs of blanks) and DRAVEX_SCANNED_DISKS.
