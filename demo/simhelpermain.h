@@ -11,8 +11,8 @@ using SimHelperRun = int (*)(const std::string &commandText, SimBench &bench, st
                              std::ostream &err);
 
 // main() of the bench's helper programs: the bench folder from DRAVEX_BENCH, the arguments joined as the
-// Linux helpers join them. When the program fails in a terminal window it waits for Enter, so the
-// operator can read why.
+// Linux helpers join them. It ends as they do: a success closes its terminal window, a failure keeps it
+// open until a key is pressed, so the operator can read why.
 int runSimHelperMain(int argc, char **argv, SimHelperRun run);
 
 } // namespace dravex
