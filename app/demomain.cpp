@@ -1,5 +1,5 @@
 #include "demo/demomachine.h"
-#include "scan/variant.h"
+#include "model/variant.h"
 #include "ui/form1.h"
 #include "ui/translations.h"
 
@@ -24,7 +24,8 @@ int main(int argc, char *argv[]) {
         std::cerr << "dravex-demo: " << machine.problem() << "\n";
         return 1;
     }
-    dravex::Form1 window(dravex::Variant::V2, DRAVEX_CONTACT_ADDRESS, machine.services());
+    dravex::QaStation station(dravex::Variant::V2, machine.services());
+    dravex::Form1 window(station, DRAVEX_CONTACT_ADDRESS);
     window.load();
     return application.exec();
 }

@@ -8,7 +8,7 @@
 #include "platform/linux/windows/linuxusbstorageregistry.h"
 #include "platform/linux/windows/linuxvolumeservices.h"
 #include "platform/platformservices.h"
-#include "scan/variant.h"
+#include "model/variant.h"
 #include "ui/form1.h"
 #include "ui/translations.h"
 
@@ -42,7 +42,8 @@ int main(int argc, char *argv[]) {
     dravex::LinuxUsbStorageRegistry registry(volumes);
     dravex::PlatformServices services{volumes,    directories, files,         codePage,        launcher,
                                       management, registry,    deviceChanges, programDirectory};
-    dravex::Form1 window(kVariant, DRAVEX_CONTACT_ADDRESS, services);
+    dravex::QaStation station(kVariant, services);
+    dravex::Form1 window(station, DRAVEX_CONTACT_ADDRESS);
     window.load();
     return application.exec();
 }

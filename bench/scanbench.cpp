@@ -3,12 +3,12 @@
 // management data and mass-storage list, over the simulated bench, and, for scale, how long lsblk takes
 // to list the same tree.
 #include "bench/programoutput.h"
+#include "platform/linux/windows/iconvcodepage.h"
 #include "platform/linux/windows/linuxmanagementdata.h"
 #include "platform/linux/windows/linuxusbstorageregistry.h"
 #include "platform/linux/windows/linuxvolumeservices.h"
 #include "platform/sim/simbench.h"
-#include "scan/drivescan.h"
-#include "usbid/usbidentitylookup.h"
+#include "station/qastation.h"
 
 #include <algorithm>
 #include <chrono>
@@ -53,6 +53,17 @@ Figures measure(const std::function<void()> &run) {
     const double median = (times[times.size() / 2] + times[(times.size() - 1) / 2]) / 2;
     return {std::accumulate(times.begin(), times.end(), 0.0) / static_cast<double>(times.size()), median};
 }
+
+// The services of a station whose volumes, management data and registry are given; the rest, which a scan
+// does not ask, come from an idle simulated bench.
+struct BenchServices {
+    SimBench idle;
+    IconvCodePage codePage;
+    PlatformServices services;
+
+    BenchServices(VolumeServices &volumes, ManagementData &management, RegistryReader &registry)
+        : services{volumes, idle, idle, codePage, idle, management, registry, idle, "C:\\DRAVEX"} {}
+};
 
 bool scanFilledAllRows(const DriveTable &table) {
     return table.driveCount == std::to_string(kDriveCount) &&
@@ -153,10 +164,12 @@ int main() {
 
     RefusingMounter mounter;
     LinuxVolumeServices linuxServices(tree, mounter);
-    DriveTable linuxTable;
-    MainWindowState linuxWindow;
-    DriveScan linuxScan(linuxServices, linuxTable, linuxWindow, Variant::V2);
-    linuxScan.chus();
+    LinuxManagementData linuxManagement(linuxServices, tree);
+    LinuxUsbStorageRegistry linuxRegistry(linuxServices, tree);
+    BenchServices linuxMachine(linuxServices, linuxManagement, linuxRegistry);
+    QaStation linuxStation(Variant::V2, linuxMachine.services);
+    const DriveTable &linuxTable = linuxStation.driveTable();
+    linuxStation.scan();
     if (!scanFilledAllRows(linuxTable)) {
         std::fprintf(stderr, "the scan over the fixture tree found %s drives, not %d\n",
                      linuxTable.driveCount.c_str(), kDriveCount);
@@ -172,18 +185,11 @@ int main() {
     LinuxVolumeServices identityServices(identityTree.path().string(), mounter);
     LinuxManagementData management(identityServices, identityTree.path().string());
     LinuxUsbStorageRegistry registry(identityServices, identityTree.path().string());
-    UsbIdentityLookup lookup(management, registry);
-    DriveTable identityTable;
-    MainWindowState identityWindow;
-    identityWindow.check2 = kChecked;
-    DriveScan identityScan(identityServices, identityTable, identityWindow, Variant::V2);
-    ScanSteps steps;
-    steps.lookupDriveIdentity = [&lookup](const std::string &letter) {
-        lookup.LookupDriveIdentity(letter);
-        return lookup.identity();
-    };
-    identityScan.setSteps(steps);
-    identityScan.chus();
+    BenchServices identityMachine(identityServices, management, registry);
+    QaStation identityStation(Variant::V2, identityMachine.services);
+    identityStation.state().check2 = kChecked;
+    const DriveTable &identityTable = identityStation.driveTable();
+    identityStation.scan();
     if (!scanFilledAllRows(identityTable) || !scanIdentifiedAllRows(identityTable)) {
         std::fprintf(
             stderr,
@@ -203,10 +209,11 @@ int main() {
         drive.freeBytesAvailableToCaller = 4000000000;
         bench.plug(drive);
     }
-    DriveTable simTable;
-    MainWindowState simWindow;
-    DriveScan simScan(bench, simTable, simWindow, Variant::V2);
-    simScan.chus();
+    IconvCodePage simCodePage;
+    PlatformServices simServices{bench, bench, bench, simCodePage, bench, bench, bench, bench, "C:\\DRAVEX"};
+    QaStation simStation(Variant::V2, simServices);
+    const DriveTable &simTable = simStation.driveTable();
+    simStation.scan();
     if (!scanFilledAllRows(simTable)) {
         std::fprintf(stderr, "the scan over the simulated bench found %s drives\n",
                      simTable.driveCount.c_str());
@@ -225,9 +232,9 @@ int main() {
         }
     }
 
-    print("DriveScan::chus, LinuxVolumeServices", measure([&] { linuxScan.chus(); }));
-    print("DriveScan::chus, Linux services, Check2 ticked", measure([&] { identityScan.chus(); }));
-    print("DriveScan::chus, SimBench", measure([&] { simScan.chus(); }));
+    print("QaStation::scan, LinuxVolumeServices", measure([&] { linuxStation.scan(); }));
+    print("QaStation::scan, Linux services, Check2 ticked", measure([&] { identityStation.scan(); }));
+    print("QaStation::scan, SimBench", measure([&] { simStation.scan(); }));
     print("lsblk --sysroot (spawn, list, wait)", measure([&] {
               programOutput({"lsblk", "--sysroot", tree});
           }));

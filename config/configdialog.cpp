@@ -1,7 +1,7 @@
 #include "config/configdialog.h"
 
 #include "scan/dirstats.h"
-#include "scan/text.h"
+#include "model/text.h"
 
 namespace dravex {
 
@@ -116,7 +116,6 @@ void ConfigDialog::folderChanged() {
 }
 
 void ConfigDialog::setMousePointer(int pointer) {
-    m_mousePointer = pointer;
     if (m_pointerListener)
         m_pointerListener(pointer);
 }

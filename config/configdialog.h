@@ -1,8 +1,8 @@
 #pragma once
 
 #include "platform/directorysearch.h"
-#include "scan/mainwindowstate.h"
-#include "scan/operator.h"
+#include "model/mainwindowstate.h"
+#include "model/operator.h"
 
 #include <functional>
 #include <optional>
@@ -19,7 +19,6 @@ public:
 
     ConfigDialog(MainWindowState &mainWindow, DirectorySearch &search);
 
-    bool isLoaded() const { return m_loaded; }
     // Loads the dialog when it is not loaded yet.
     void load();
     // The close box: forgets every choice made since the last confirmation.
@@ -44,7 +43,6 @@ public:
     // Command1, Browse: the chosen folder, or an empty field when the operator cancels.
     void browse(Operator &person);
 
-    int mousePointer() const { return m_mousePointer; }
     void setPointerListener(std::function<void(int)> listener) { m_pointerListener = std::move(listener); }
 
 private:
@@ -60,7 +58,6 @@ private:
     std::string m_folder;
     std::string m_referenceSummary;
     bool m_folderListed = true;
-    int m_mousePointer = kPointerDefault;
     std::function<void(int)> m_pointerListener;
 };
 

@@ -1,7 +1,7 @@
 #include "config/settingsfiles.h"
 
 #include "config/codepagecheck.h"
-#include "scan/text.h"
+#include "model/text.h"
 
 namespace dravex {
 

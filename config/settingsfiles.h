@@ -3,7 +3,7 @@
 #include "config/configdialog.h"
 #include "platform/codepage.h"
 #include "platform/fileservice.h"
-#include "scan/mainwindowstate.h"
+#include "model/mainwindowstate.h"
 
 #include <string>
 #include <vector>

@@ -2,8 +2,8 @@
 
 #include "platform/launcher.h"
 #include "platform/volumeservices.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
+#include "model/drivetable.h"
+#include "model/mainwindowstate.h"
 
 #include <string>
 

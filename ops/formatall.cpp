@@ -1,5 +1,6 @@
 #include "ops/formatall.h"
 
+#include "model/verdicts.h"
 #include "ops/opstexts.h"
 
 namespace dravex {
@@ -23,7 +24,7 @@ void formatAllDrives(DriveTable &table, MainWindowState &window, ConfigDialog &d
         if (slot.volumeLabel.empty())
             continue;
         window.panel(1) = opstexts::kFormatting;
-        if (slot.checkResult == opstexts::kWriteProtected) {
+        if (slot.checkResult == verdicts::kWriteProtected) {
             person.showMessage(opstexts::kFormatLocked, opstexts::kErrorTitle);
             window.setMousePointer(kPointerDefault);
             return;

@@ -2,9 +2,9 @@
 
 #include "config/configdialog.h"
 #include "platform/launcher.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
-#include "scan/operator.h"
+#include "model/drivetable.h"
+#include "model/mainwindowstate.h"
+#include "model/operator.h"
 
 #include <cstdint>
 

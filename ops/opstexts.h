@@ -14,8 +14,6 @@ inline constexpr const char *kEjectNothing = "指定处没有U盘可供卸载！
 inline constexpr const char *kEjectOnePrefix = "卸载";
 inline constexpr const char *kEjectOneSuffix = "盘，请单击...";
 inline constexpr const char *kEjectProgramMissing = "无法启动RemoveDrive.exe";
-inline constexpr const char *kWriteProtected = "写保护";
-inline constexpr const char *kWritable = "可读写";
 inline constexpr const char *kRelabelRefused = "以下U盘的卷标未能修改：";
 
 } // namespace dravex::opstexts

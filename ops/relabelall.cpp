@@ -1,5 +1,6 @@
 #include "ops/relabelall.h"
 
+#include "model/verdicts.h"
 #include "ops/opstexts.h"
 
 #include <string>
@@ -12,7 +13,7 @@ void relabelAllDrives(DriveTable &table, MainWindowState &window, VolumeServices
     for (const DriveSlot &slot : table.slots) {
         if (slot.letter.empty() || slot.capacity.empty())
             continue;
-        if (slot.checkResult != opstexts::kWritable && !slot.checkResult.empty())
+        if (slot.checkResult != verdicts::kWritable && !slot.checkResult.empty())
             continue;
         // A refused label shows as the old one at the rescan, and the operator is told which sticks kept it:
         // a stick that silently keeps its old label would go out wrong.

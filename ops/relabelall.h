@@ -2,8 +2,8 @@
 
 #include "platform/volumeservices.h"
 #include "scan/drivescan.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
+#include "model/drivetable.h"
+#include "model/mainwindowstate.h"
 
 namespace dravex {
 

@@ -1,13 +1,12 @@
 #include "scan/contentcheck.h"
 
+#include "model/verdicts.h"
 #include "scan/dirstats.h"
 
 namespace dravex {
 
 namespace {
 
-constexpr const char *kSame = "OK";
-constexpr const char *kDifferent = "NG";
 constexpr const char *kHoldsFiles = "盘内有文件。";
 // Panel 2, beside it, names the folder.
 constexpr const char *kNoReference = "无法读取客供文件目录，不判定OK/NG。";
@@ -15,21 +14,21 @@ constexpr const char *kNoReference = "无法读取客供文件目录，不判定
 } // namespace
 
 ContentCheck::ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow,
-                           ConfigDialog &dialog)
-    : m_search(search), m_table(table), m_mainWindow(mainWindow), m_dialog(dialog) {}
+                           Reference reference)
+    : m_search(search), m_table(table), m_mainWindow(mainWindow), m_reference(std::move(reference)) {}
 
 void ContentCheck::CheckSlotContents(int row) {
     DriveSlot &slot = m_table.slots.at(static_cast<size_t>(row));
     slot.contents = FormatDirStats(summariseTree(m_search, slot.letter + ":"));
-    const std::optional<std::string> reference = m_dialog.contentReference();
+    const std::optional<std::string> reference = m_reference();
     if (!reference)
         slot.checkResult.clear();
     else
-        slot.checkResult = slot.contents == *reference ? kSame : kDifferent;
+        slot.checkResult = slot.contents == *reference ? verdicts::kSame : verdicts::kDifferent;
 }
 
 void ContentCheck::reportMissingReference() {
-    if (m_mainWindow.check1 == kChecked && !m_dialog.contentReference())
+    if (m_mainWindow.check1 == kChecked && !m_reference())
         m_mainWindow.panel(1) = kNoReference;
 }
 

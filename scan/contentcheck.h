@@ -1,19 +1,23 @@
 #pragma once
 
-#include "config/configdialog.h"
+#include "model/drivetable.h"
+#include "model/mainwindowstate.h"
 #include "platform/directorysearch.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
+
+#include <functional>
+#include <optional>
+#include <string>
 
 namespace dravex {
 
 // Compares each stick's files with the customer folder: the summary of the stick's whole tree against
-// the dialog's reference summary, "OK" when the two texts are equal, else "NG"; no verdict at all while
-// the customer folder cannot be listed.
+// the reference summary of the configuration dialog, "OK" when the two texts are equal, else "NG"; no
+// verdict at all while there is no reference (the customer folder cannot be listed).
 class ContentCheck {
 public:
-    ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow,
-                 ConfigDialog &dialog);
+    using Reference = std::function<std::optional<std::string>()>;
+
+    ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow, Reference reference);
 
     void CheckSlotContents(int row);
     // Ticking or clearing "内部附有文件": checks every listed row, or empties their verdicts.
@@ -26,7 +30,7 @@ private:
     DirectorySearch &m_search;
     DriveTable &m_table;
     MainWindowState &m_mainWindow;
-    ConfigDialog &m_dialog;
+    Reference m_reference;
 };
 
 } // namespace dravex

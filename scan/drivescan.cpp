@@ -2,7 +2,7 @@
 
 #include "scan/numberformat.h"
 #include "scan/scantexts.h"
-#include "scan/text.h"
+#include "model/text.h"
 
 #include <cmath>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "platform/volumeservices.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
-#include "scan/variant.h"
-#include "usbid/usbidentity.h"
+#include "model/drivetable.h"
+#include "model/mainwindowstate.h"
+#include "model/variant.h"
+#include "model/usbidentity.h"
 
 #include <functional>
 #include <string>

@@ -1,19 +1,19 @@
 #include "scan/locktest.h"
 
+#include "model/verdicts.h"
+
 namespace dravex {
 
 namespace {
 
 constexpr const char *kProbeFile = ":\\tavrin.bin";
-constexpr const char *kWritable = "可读写";
-constexpr const char *kWriteProtected = "写保护";
 
 } // namespace
 
 void ProbeWriteProtect(FileService &files, DriveSlot &slot) {
     const std::string name = slot.letter + kProbeFile;
     const bool writable = files.createEmptyFile(name) && files.deleteFile(name);
-    slot.checkResult = writable ? kWritable : kWriteProtected;
+    slot.checkResult = writable ? verdicts::kWritable : verdicts::kWriteProtected;
 }
 
 void runLockTest(FileService &files, DriveTable &table) {

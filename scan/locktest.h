@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/fileservice.h"
-#include "scan/drivetable.h"
+#include "model/drivetable.h"
 
 namespace dravex {
 

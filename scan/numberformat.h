@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/volumeservices.h"
-#include "scan/variant.h"
+#include "model/variant.h"
 
 #include <cstdint>
 #include <string>

@@ -1,10 +1,6 @@
 #include "ui/form1.h"
 
-#include "ops/copyall.h"
-#include "ops/eject.h"
-#include "ops/formatall.h"
-#include "ops/relabelall.h"
-#include "scan/locktest.h"
+#include "model/verdicts.h"
 #include "ui/clicklabel.h"
 #include "ui/designunits.h"
 #include "ui/form1texts.h"
@@ -54,9 +50,6 @@ void setTextColour(QWidget *widget, const QColor &colour) {
     widget->setPalette(palette);
 }
 
-// The stand-in font has a taller line than the design's, so texts are centred vertically rather than
-// hung from the top, which would cut off their lower half in the designed cell heights.
-
 // Texts shown by the labels come from drives and operators, so they are never markup.
 template <typename Label = QLabel> Label *makeLabel(QWidget *parent, const QString &name) {
     auto *label = new Label(parent);
@@ -73,6 +66,8 @@ QLabel *makeCell(QWidget *parent, const QString &name, const QRect &geometry, co
     label->setFont(font);
     label->setFrameStyle(QFrame::Box | QFrame::Plain);
     label->setLineWidth(1);
+    // The stand-in font has a taller line than the design's, so texts are centred vertically rather than
+    // hung from the top, which would cut off their lower half in the designed cell heights.
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     // Text starts right at the border, as in the original cells, not half a letter in.
     label->setIndent(1);
@@ -122,29 +117,25 @@ QPixmap envelopeIcon() {
 
 } // namespace
 
-Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &services, QWidget *parent)
-    : QWidget(parent), m_variant(variant), m_contactAddress(std::move(contactAddress)), m_services(services),
-      m_scan(services.volumes, m_table, m_state, variant), m_configDialog(m_state, services.directories),
-      m_settings(services.files, services.codePage, services.programDirectory, m_state, m_configDialog),
-      m_contentCheck(services.directories, m_table, m_state, m_configDialog),
-      m_identityLookup(services.management, services.registry) {
+Form1::Form1(QaStation &station, std::string contactAddress, QWidget *parent)
+    : QWidget(parent), m_station(station), m_contactAddress(std::move(contactAddress)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(text(m_variant == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
+    setWindowTitle(text(m_station.variant() == Variant::Pelmora ? kCaptionPelmora : kCaptionV2));
     resize(px(kClientWidth), px(kClientHeight));
     // The window's own type, in the contents cells and the check boxes; the system's would lack Chinese.
     setFont(songFont(kFontSong, kWindowPoints));
 
-    // The design captions are the models' first state.
-    for (DriveSlot &slot : m_table.slots)
-        slot.checkResult = kCheckResultDesign;
-    m_state.panel(4) = kContactPanel;
+    // The design captions are the models' first state: Label11 says "写保护" until the first scan.
+    for (DriveSlot &slot : m_station.driveTable().slots)
+        slot.checkResult = verdicts::kWriteProtected;
+    m_station.state().panel(4) = kContactPanel;
 
     // Label6 lies beneath the rows, as the design stacks it.
-    m_label6 = makeLabel(this, QStringLiteral("Label6"));
-    m_label6->setGeometry(twipRect(45, -30, 390, 360));
-    m_label6->setFont(songFont(kFontSong, 18));
-    m_label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    setTextColour(m_label6, kRed);
+    m_driveCount = makeLabel(this, QStringLiteral("Label6"));
+    m_driveCount->setGeometry(twipRect(45, -30, 390, 360));
+    m_driveCount->setFont(songFont(kFontSong, 18));
+    m_driveCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setTextColour(m_driveCount, kRed);
 
     createRows();
     createCommandStrip();
@@ -156,22 +147,14 @@ Form1::Form1(Variant variant, std::string contactAddress, PlatformServices &serv
     for (QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
         child->setAttribute(Qt::WA_NoMousePropagation);
 
-    ScanSteps steps;
-    steps.checkSlotContents = [this](int row) { m_contentCheck.CheckSlotContents(row); };
-    steps.lookupDriveIdentity = [this](const std::string &letter) {
-        m_identityLookup.LookupDriveIdentity(letter);
-        return m_identityLookup.identity();
-    };
-    m_scan.setSteps(steps);
-
-    m_state.setPointerListener([this](int pointer) { showPointer(pointer); });
+    m_station.state().setPointerListener([this](int pointer) { showPointer(pointer); });
     refreshViews();
-    m_check1->setFocus();
+    m_contentCheckBox->setFocus();
 }
 
 Form1::~Form1() {
     unhookDeviceChange();
-    m_state.setPointerListener({});
+    m_station.state().setPointerListener({});
 }
 
 void Form1::setOperator(Operator &person) {
@@ -189,21 +172,21 @@ void Form1::createCommandStrip() {
         button->setFont(font);
         return button;
     };
-    m_command7 = makeButton("Command7", kCommand7, 450);
-    m_command6 = makeButton("Command6", kCommand6, 1560);
-    m_command5 = makeButton("Command5", kCommand5, 2670);
-    m_command1 = makeButton("Command1", kCommand1, 3750);
-    m_command3 = makeButton("Command3", kCommand3, 4860);
-    m_command4 = makeButton("Command4", kCommand4, 5970);
-    m_command2 = makeButton("Command2", kCommand2, 7050);
-    m_command3->setToolTip(text(kCommand3Tip));
-    connect(m_command1, &QPushButton::clicked, this, &Form1::chus);
-    connect(m_command4, &QPushButton::clicked, this, &Form1::testLocks);
-    connect(m_command6, &QPushButton::clicked, this, &Form1::formatAll);
-    connect(m_command5, &QPushButton::clicked, this, &Form1::copyAll);
-    connect(m_command3, &QPushButton::clicked, this, &Form1::relabelAll);
-    connect(m_command2, &QPushButton::clicked, this, &Form1::ejectAll);
-    connect(m_command7, &QPushButton::clicked, this, &Form1::showConfiguration);
+    m_configureButton = makeButton("Command7", kCommand7, 450);
+    m_formatButton = makeButton("Command6", kCommand6, 1560);
+    m_copyButton = makeButton("Command5", kCommand5, 2670);
+    m_refreshButton = makeButton("Command1", kCommand1, 3750);
+    m_relabelButton = makeButton("Command3", kCommand3, 4860);
+    m_lockTestButton = makeButton("Command4", kCommand4, 5970);
+    m_ejectAllButton = makeButton("Command2", kCommand2, 7050);
+    m_relabelButton->setToolTip(text(kCommand3Tip));
+    connect(m_refreshButton, &QPushButton::clicked, this, &Form1::chus);
+    connect(m_lockTestButton, &QPushButton::clicked, this, &Form1::testLocks);
+    connect(m_formatButton, &QPushButton::clicked, this, &Form1::formatAll);
+    connect(m_copyButton, &QPushButton::clicked, this, &Form1::copyAll);
+    connect(m_relabelButton, &QPushButton::clicked, this, &Form1::relabelAll);
+    connect(m_ejectAllButton, &QPushButton::clicked, this, &Form1::ejectAll);
+    connect(m_configureButton, &QPushButton::clicked, this, &Form1::showConfiguration);
 
     auto makeCheck = [&](const char *name, const char *caption, const QRect &geometry) {
         auto *box = new QCheckBox(text(caption), this);
@@ -211,24 +194,24 @@ void Form1::createCommandStrip() {
         box->setGeometry(geometry);
         return box;
     };
-    m_check1 = makeCheck("Check1", kCheck1, twipRect(7980, 0, 1725, 315));
-    m_check2 = makeCheck("Check2", kCheck2, twipRect(9450, 0, 1455, 315));
+    m_contentCheckBox = makeCheck("Check1", kCheck1, twipRect(7980, 0, 1725, 315));
+    m_identityCheckBox = makeCheck("Check2", kCheck2, twipRect(9450, 0, 1455, 315));
     // The scan reads the boxes through the state, so every change goes there at once.
-    connect(m_check1, &QCheckBox::stateChanged, this, [this](int state) {
-        m_state.check1 = checkValueOf(state);
+    connect(m_contentCheckBox, &QCheckBox::stateChanged, this, [this](int state) {
+        m_station.state().check1 = checkValueOf(state);
         checkContents();
     });
-    connect(m_check2, &QCheckBox::stateChanged, this,
-            [this](int state) { m_state.check2 = checkValueOf(state); });
+    connect(m_identityCheckBox, &QCheckBox::stateChanged, this,
+            [this](int state) { m_station.state().check2 = checkValueOf(state); });
 
-    setTabOrder(m_check1, m_command2);
-    setTabOrder(m_command2, m_command1);
-    setTabOrder(m_command1, m_command3);
-    setTabOrder(m_command3, m_command4);
-    setTabOrder(m_command4, m_command5);
-    setTabOrder(m_command5, m_command6);
-    setTabOrder(m_command6, m_command7);
-    setTabOrder(m_command7, m_check2);
+    setTabOrder(m_contentCheckBox, m_ejectAllButton);
+    setTabOrder(m_ejectAllButton, m_refreshButton);
+    setTabOrder(m_refreshButton, m_relabelButton);
+    setTabOrder(m_relabelButton, m_lockTestButton);
+    setTabOrder(m_lockTestButton, m_copyButton);
+    setTabOrder(m_copyButton, m_formatButton);
+    setTabOrder(m_formatButton, m_configureButton);
+    setTabOrder(m_configureButton, m_identityCheckBox);
 }
 
 void Form1::createRows() {
@@ -270,7 +253,7 @@ void Form1::createRows() {
         makeCell(box, {}, twipRect(330, 570, 3075, 315), deviceFont, palette().color(QPalette::WindowText),
                  row.deviceName);
         connect(row.deviceName, &ClickLabel::doubleClicked, this, [this, i] {
-            m_identityLookup.ShowDiskInfo(m_table.slots[static_cast<size_t>(i)].letter, *m_operator);
+            m_station.showDiskInfo(i, *m_operator);
         });
 
         row.deviceSerial =
@@ -351,20 +334,20 @@ void Form1::createMenu() {
     auto clickOn = [this](QAction *action, QPushButton *button) {
         connect(action, &QAction::triggered, button, &QPushButton::click);
     };
-    clickOn(addMenuEntry("mnuformat", kMenuFormat, Qt::Key_F2), m_command6);
+    clickOn(addMenuEntry("mnuformat", kMenuFormat, Qt::Key_F2), m_formatButton);
     addMenuSeparator("l");
-    clickOn(addMenuEntry("mnuModVolue", kMenuRelabel, Qt::Key_F6), m_command3);
+    clickOn(addMenuEntry("mnuModVolue", kMenuRelabel, Qt::Key_F6), m_relabelButton);
     addMenuSeparator("a");
     connect(addMenuEntry("mnuCopy", kMenuConfigure, Qt::Key_F1), &QAction::triggered, this,
             &Form1::showConfiguration);
     m_copyAction = addMenuEntry("copy", kMenuCopy, Qt::Key_F4);
-    clickOn(m_copyAction, m_command5);
+    clickOn(m_copyAction, m_copyButton);
     addMenuSeparator("h");
-    clickOn(addMenuEntry("mnuRef", kMenuRefresh, Qt::Key_F5), m_command1);
+    clickOn(addMenuEntry("mnuRef", kMenuRefresh, Qt::Key_F5), m_refreshButton);
     addMenuSeparator("s");
-    clickOn(addMenuEntry("mnuClock", kMenuLockTest, Qt::Key_F7), m_command4);
+    clickOn(addMenuEntry("mnuClock", kMenuLockTest, Qt::Key_F7), m_lockTestButton);
     addMenuSeparator("d");
-    clickOn(addMenuEntry("mnuEject", kMenuEject, Qt::Key_F8), m_command2);
+    clickOn(addMenuEntry("mnuEject", kMenuEject, Qt::Key_F8), m_ejectAllButton);
     addMenuSeparator("oo");
     QAction *exit = addMenuEntry("mnuExit", kMenuExit, Qt::Key_unknown);
     // Ends the program on the spot, without the closing steps; the destructor still unhooks.
@@ -372,8 +355,7 @@ void Form1::createMenu() {
 }
 
 void Form1::chus() {
-    m_scan.chus();
-    m_contentCheck.reportMissingReference();
+    m_station.scan();
     refreshViews();
 }
 
@@ -383,67 +365,67 @@ void Form1::load() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     chus();
     // A stored folder loads the configuration dialog's model, hidden, and walks the folder now.
-    m_settings.LoadSettings();
+    m_station.loadSettings();
     refreshViews();
     hookDeviceChange();
 }
 
 void Form1::showConfiguration() {
     if (!m_form5)
-        m_form5 = std::make_unique<Form5>(m_configDialog, m_settings, *m_operator);
+        m_form5 = std::make_unique<Form5>(m_station.configDialog(), m_station.settings(), *m_operator);
     m_form5->exec();
     // OK stored a new folder and label, or the close box left them; either way show what is stored.
     refreshViews();
 }
 
 void Form1::showFileInformation(int row) {
-    const std::string &letter = m_table.slots.at(static_cast<size_t>(row)).letter;
+    const std::string &letter = m_station.driveTable().slots.at(static_cast<size_t>(row)).letter;
     if (letter.empty())
         return;
     m_selectedDrive = letter;
     // Made afresh for every showing, so it always opens on the stick's root as it is now.
-    Form3 window(m_services.directories, m_services.launcher, m_selectedDrive, this);
+    Form3 window(m_station.services().directories, m_station.services().launcher, m_selectedDrive, this);
     window.exec();
 }
 
 void Form1::testLocks() {
-    runLockTest(m_services.files, m_table);
+    m_station.testLocks();
     refreshViews();
 }
 
 void Form1::checkContents() {
-    m_contentCheck.Check1Click();
+    m_station.checkContents();
     refreshViews();
 }
 
 void Form1::formatAll() {
-    formatAllDrives(m_table, m_state, m_configDialog, m_services.launcher, *m_operator);
+    m_station.formatAll(*m_operator);
     refreshViews();
 }
 
 void Form1::copyAll() {
-    copyToAllDrives(m_table, m_state, m_services.volumes, m_services.launcher);
+    m_station.copyAll();
     refreshViews();
 }
 
 void Form1::relabelAll() {
-    relabelAllDrives(m_table, m_state, m_services.volumes, m_scan);
+    m_station.relabelAll();
     refreshViews();
 }
 
 void Form1::ejectAll() {
-    ejectAllDrives(m_state, m_services.volumes, m_services.launcher, m_services.programDirectory);
+    m_station.ejectAll();
     refreshViews();
 }
 
 void Form1::ejectOne(int row) {
-    ejectRow(row, m_table, m_state, m_services.launcher, m_services.programDirectory);
+    m_station.ejectOne(row);
     refreshViews();
 }
 
 void Form1::refreshViews() {
     for (size_t i = 0; i < m_rows.size(); ++i) {
-        const DriveSlot &slot = m_table.slots[i];
+        const DriveSlot &slot = m_station.driveTable().slots[i];
         Row &row = m_rows[i];
         row.letter->setText(text(slot.letter));
         row.volumeLabel->setText(text(slot.volumeLabel));
@@ -456,27 +438,26 @@ void Form1::refreshViews() {
         row.deviceSerial->setText(text(slot.deviceSerial));
         row.deviceKey->setText(text(slot.deviceKey));
     }
-    m_label6->setText(text(m_table.driveCount));
+    m_driveCount->setText(text(m_station.driveTable().driveCount));
     for (size_t i = 0; i < m_panels.size(); ++i)
-        m_panels[i]->setText(text(m_state.panel(static_cast<int>(i) + 1)));
+        m_panels[i]->setText(text(m_station.state().panel(static_cast<int>(i) + 1)));
     // The tool's messages and the customer folder are often longer than their panels: the tooltip holds
     // the whole text. Panels 3 and 4 keep tooltips of their own.
     for (size_t i : {size_t{0}, size_t{1}})
-        m_panels[i]->setToolTip(text(m_state.panel(static_cast<int>(i) + 1)));
-    mirrorCheck(m_check1, m_state.check1);
-    mirrorCheck(m_check2, m_state.check2);
-    m_command5->setEnabled(m_state.copyEnabled);
-    m_copyAction->setEnabled(m_state.copyEnabled);
-    showPointer(m_state.mousePointer());
+        m_panels[i]->setToolTip(text(m_station.state().panel(static_cast<int>(i) + 1)));
+    mirrorCheck(m_contentCheckBox, m_station.state().check1);
+    mirrorCheck(m_identityCheckBox, m_station.state().check2);
+    m_copyButton->setEnabled(m_station.state().copyEnabled);
+    m_copyAction->setEnabled(m_station.state().copyEnabled);
+    showPointer(m_station.state().mousePointer());
 }
 
 void Form1::hookDeviceChange() {
-    // One complete scan per notification, before anything else happens.
-    m_services.deviceChanges.setListener([this] { chus(); });
+    m_station.watchDeviceChanges([this] { refreshViews(); });
 }
 
 void Form1::unhookDeviceChange() {
-    m_services.deviceChanges.setListener({});
+    m_station.watchDeviceChanges({});
 }
 
 void Form1::showPointer(int pointer) {
@@ -490,7 +471,7 @@ void Form1::openContactMail() {
     if (QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + text(m_contactAddress))))
         return;
     // Without a mail program the click would do nothing at all: the address is given instead.
-    m_state.panel(1) = kNoMailProgram + m_contactAddress;
+    m_station.state().panel(1) = kNoMailProgram + m_contactAddress;
     refreshViews();
 }
 

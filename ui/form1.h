@@ -1,15 +1,8 @@
 #pragma once
 
-#include "config/configdialog.h"
-#include "config/settingsfiles.h"
-#include "platform/platformservices.h"
-#include "scan/contentcheck.h"
-#include "scan/drivescan.h"
-#include "scan/drivetable.h"
-#include "scan/mainwindowstate.h"
-#include "scan/variant.h"
+#include "model/drivetable.h"
+#include "station/qastation.h"
 #include "ui/operatordialogs.h"
-#include "usbid/usbidentitylookup.h"
 
 #include <QWidget>
 
@@ -30,14 +23,15 @@ namespace dravex {
 class ClickLabel;
 class Form5;
 
-// The main window: the command strip, the ten-row drive table and the status bar. It owns the models
-// and mirrors them into its widgets whenever a call into the logic returns.
+// The main window: the command strip, the ten-row drive table and the status bar. It mirrors the station's
+// models into its widgets and forwards the operator's commands to the station, refreshing whenever a
+// command returns.
 class Form1 : public QWidget {
     Q_OBJECT
 
 public:
-    // The services must outlive the window.
-    Form1(Variant variant, std::string contactAddress, PlatformServices &services, QWidget *parent = nullptr);
+    // The station must outlive the window.
+    Form1(QaStation &station, std::string contactAddress, QWidget *parent = nullptr);
     ~Form1() override;
 
     // Rebuilds the drive table from the drives present, then shows the result.
@@ -49,19 +43,9 @@ public:
     // Shows the configuration dialog, modal, and returns once the operator has left it.
     void showConfiguration();
 
-    DriveTable &driveTable() { return m_table; }
-    const DriveTable &driveTable() const { return m_table; }
-    MainWindowState &state() { return m_state; }
-    const MainWindowState &state() const { return m_state; }
-
-    ConfigDialog &configDialog() { return m_configDialog; }
-    // The configuration dialog's window, once it has been shown; nothing before.
-    Form5 *configurationView() { return m_form5.get(); }
-
     // Who chooses folders for the configuration dialog; the window's own folder chooser until set.
     // The operator must outlive the window.
     void setOperator(Operator &person);
-    // The identity lookup the scan uses when "查看VPSN" is ticked.
 
     // Opens the file information window, modal, on the row's stick; nothing for a row without one.
     void showFileInformation(int row);
@@ -109,16 +93,8 @@ private:
     void ejectAll();
     void ejectOne(int row);
 
-    Variant m_variant;
+    QaStation &m_station;
     std::string m_contactAddress;
-    PlatformServices &m_services;
-    DriveTable m_table;
-    MainWindowState m_state;
-    DriveScan m_scan;
-    ConfigDialog m_configDialog;
-    SettingsFiles m_settings;
-    ContentCheck m_contentCheck;
-    UsbIdentityLookup m_identityLookup;
     OperatorDialogs m_operatorDialogs;
     Operator *m_operator = &m_operatorDialogs;
     // Made on first showing; no owner window, so the window owns it here.
@@ -126,21 +102,21 @@ private:
     std::string m_selectedDrive;
     bool m_centred = false;
 
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
-    QPushButton *m_command4 = nullptr;
-    QPushButton *m_command5 = nullptr;
-    QPushButton *m_command6 = nullptr;
-    QPushButton *m_command7 = nullptr;
-    QCheckBox *m_check1 = nullptr;
-    QCheckBox *m_check2 = nullptr;
-    QLabel *m_label6 = nullptr;
+    QPushButton *m_refreshButton = nullptr;   // Command1
+    QPushButton *m_ejectAllButton = nullptr;  // Command2
+    QPushButton *m_relabelButton = nullptr;   // Command3
+    QPushButton *m_lockTestButton = nullptr;  // Command4
+    QPushButton *m_copyButton = nullptr;      // Command5
+    QPushButton *m_formatButton = nullptr;    // Command6
+    QPushButton *m_configureButton = nullptr; // Command7
+    QCheckBox *m_contentCheckBox = nullptr;   // Check1
+    QCheckBox *m_identityCheckBox = nullptr;  // Check2
+    QLabel *m_driveCount = nullptr;           // Label6
     std::array<Row, DriveTable::kRowCount> m_rows;
-    QFrame *m_statusBar = nullptr;
-    std::array<QLabel *, 4> m_panels{};
-    QMenu *m_menu = nullptr;
-    QAction *m_copyAction = nullptr;
+    QFrame *m_statusBar = nullptr;           // StatusBar1
+    std::array<QLabel *, 4> m_panels{};      // its panels 1 to 4
+    QMenu *m_menu = nullptr;                 // m, the popup menu
+    QAction *m_copyAction = nullptr;         // copy
 };
 
 } // namespace dravex

@@ -19,9 +19,6 @@ inline constexpr const char *kCheck1 = "内部附有文件";
 inline constexpr const char *kCheck2 = "查看VPSN";
 
 inline constexpr const char *kEjectRowTip = "单击卸载此U盘";
-// What Label11 says until the first scan clears it.
-inline constexpr const char *kCheckResultDesign = "写保护";
-
 inline constexpr const char *kContactPanel = "Tavrin";
 inline constexpr const char *kDefaultLabelPanelTip = "默认卷标。单击此处可进行修改。";
 inline constexpr const char *kContactPanelTip = "点击发送邮件与我...";

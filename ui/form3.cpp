@@ -70,49 +70,49 @@ Form3::Form3(DirectorySearch &search, Launcher &launcher, const std::string &sel
     setFixedSize(px(kClientWidth), px(kClientHeight));
     setFont(songFont(form1texts::kFontSong, 9));
 
-    m_label1 = new QLabel(text(kHeading), this);
-    m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setTextFormat(Qt::PlainText);
-    m_label1->setGeometry(twipRect(3420, 60, 1155, 285));
-    m_label1->setFont(songFont(form1texts::kFontSong, 14.25));
-    m_label1->setAlignment(Qt::AlignCenter);
+    m_heading = new QLabel(text(kHeading), this);
+    m_heading->setObjectName(QStringLiteral("Label1"));
+    m_heading->setTextFormat(Qt::PlainText);
+    m_heading->setGeometry(twipRect(3420, 60, 1155, 285));
+    m_heading->setFont(songFont(form1texts::kFontSong, 14.25));
+    m_heading->setAlignment(Qt::AlignCenter);
 
-    m_dir1 = makeList(this, "Dir1", twipRect(60, 420, 2835, 3210));
-    m_dir1->setItemDelegate(new IndentedLines(m_dir1));
-    connect(m_dir1, &QListWidget::itemDoubleClicked, this, &Form3::folderDoubleClicked);
+    m_folderList = makeList(this, "Dir1", twipRect(60, 420, 2835, 3210));
+    m_folderList->setItemDelegate(new IndentedLines(m_folderList));
+    connect(m_folderList, &QListWidget::itemDoubleClicked, this, &Form3::folderDoubleClicked);
 
-    m_file1 = makeList(this, "File1", twipRect(2940, 405, 4995, 3240));
-    connect(m_file1, &QListWidget::itemDoubleClicked, this, &Form3::fileDoubleClicked);
+    m_fileList = makeList(this, "File1", twipRect(2940, 405, 4995, 3240));
+    connect(m_fileList, &QListWidget::itemDoubleClicked, this, &Form3::fileDoubleClicked);
 
     // Along the bottom edge, below the lists, so neither list loses its last line or its scroll bar under
     // it. The design leaves the strip 13 pixels, less than a line of Chinese: the window grows by what the
     // line needs.
-    const int barTop = std::max(m_dir1->geometry().bottom(), m_file1->geometry().bottom()) + 1;
+    const int barTop = std::max(m_folderList->geometry().bottom(), m_fileList->geometry().bottom()) + 1;
     const int barHeight = std::max(height() - barTop, fontMetrics().height() + kStatusMargins);
     setFixedHeight(barTop + barHeight);
     m_statusBar = new QFrame(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
     m_statusBar->setGeometry(0, barTop, width(), barHeight);
     m_statusBar->setAutoFillBackground(true);
-    m_panel1 = new QLabel(m_statusBar);
-    m_panel1->setObjectName(QStringLiteral("StatusBar1_Panel1"));
+    m_statusPanel = new QLabel(m_statusBar);
+    m_statusPanel->setObjectName(QStringLiteral("StatusBar1_Panel1"));
     // File and folder names come from the stick, so the panel never reads them as markup.
-    m_panel1->setTextFormat(Qt::PlainText);
-    m_panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_panel1->setGeometry(1, 1, m_statusBar->width() - 2, m_statusBar->height() - 1);
+    m_statusPanel->setTextFormat(Qt::PlainText);
+    m_statusPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusPanel->setGeometry(1, 1, m_statusBar->width() - 2, m_statusBar->height() - 1);
     m_statusBar->raise();
 
-    setTabOrder(m_dir1, m_file1);
+    setTabOrder(m_folderList, m_fileList);
     m_browser.openDrive(selectedDrive);
     refreshView();
-    m_dir1->setFocus();
+    m_folderList->setFocus();
 }
 
 void Form3::refreshView() {
     const QIcon openFolder = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closedFolder = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
-    m_dir1->clear();
+    m_folderList->clear();
     const std::vector<FolderItem> &folders = m_browser.folders();
     // The lines down to the open folder are drawn open, its subfolders closed.
     bool belowCurrent = false;
@@ -121,22 +121,22 @@ void Form3::refreshView() {
         auto *item = new QListWidgetItem(belowCurrent ? closedFolder : openFolder, text(folder.name));
         item->setData(kIndexRole, static_cast<int>(i));
         item->setData(kDepthRole, folder.depth);
-        m_dir1->addItem(item);
+        m_folderList->addItem(item);
         if (folder.isCurrent) {
             belowCurrent = true;
-            m_dir1->setCurrentItem(item);
+            m_folderList->setCurrentItem(item);
         }
     }
 
-    m_file1->clear();
+    m_fileList->clear();
     const std::vector<std::string> &files = m_browser.files();
     for (size_t i = 0; i < files.size(); ++i) {
         auto *item = new QListWidgetItem(text(files[i]));
         item->setData(kIndexRole, static_cast<int>(i));
-        m_file1->addItem(item);
+        m_fileList->addItem(item);
     }
 
-    m_panel1->setText(text(m_browser.statusText()));
+    m_statusPanel->setText(text(m_browser.statusText()));
 }
 
 void Form3::folderDoubleClicked(QListWidgetItem *item) {
@@ -156,7 +156,7 @@ void Form3::fileDoubleClicked(QListWidgetItem *item) {
     const std::string name = m_browser.files()[index];
     m_browser.startFile(name);
     // The lists stay as they are; only a failed start has something new to say.
-    m_panel1->setText(text(m_browser.statusText()));
+    m_statusPanel->setText(text(m_browser.statusText()));
 }
 
 void Form3::keyPressEvent(QKeyEvent *event) {

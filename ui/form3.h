@@ -38,11 +38,11 @@ private:
 
     FileBrowser m_browser;
 
-    QLabel *m_label1 = nullptr;
-    QListWidget *m_dir1 = nullptr;
-    QListWidget *m_file1 = nullptr;
-    QFrame *m_statusBar = nullptr;
-    QLabel *m_panel1 = nullptr;
+    QLabel *m_heading = nullptr;         // Label1
+    QListWidget *m_folderList = nullptr; // Dir1
+    QListWidget *m_fileList = nullptr;   // File1
+    QFrame *m_statusBar = nullptr;       // StatusBar1
+    QLabel *m_statusPanel = nullptr;     // its panel 1
 };
 
 } // namespace dravex

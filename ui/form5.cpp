@@ -56,19 +56,19 @@ Form5::Form5(ConfigDialog &model, SettingsFiles &settings, Operator &person, QWi
     createFormatOptions();
     createCopyOptions();
 
-    m_command2 = new QPushButton(text(kOk), this);
-    m_command2->setObjectName(QStringLiteral("Command2"));
-    m_command2->setGeometry(twipRect(2010, 2940, 3525, 465));
-    m_command2->setFont(songFont(form1texts::kFontSong, 15.75));
-    m_command2->setAutoDefault(false);
-    connect(m_command2, &QPushButton::clicked, this, &Form5::confirm);
+    m_okButton = new QPushButton(text(kOk), this);
+    m_okButton->setObjectName(QStringLiteral("Command2"));
+    m_okButton->setGeometry(twipRect(2010, 2940, 3525, 465));
+    m_okButton->setFont(songFont(form1texts::kFontSong, 15.75));
+    m_okButton->setAutoDefault(false);
+    connect(m_okButton, &QPushButton::clicked, this, &Form5::confirm);
 
-    setTabOrder(m_text2, m_combo1);
-    setTabOrder(m_combo1, m_check1);
-    setTabOrder(m_check1, m_text1);
-    setTabOrder(m_text1, m_command1);
-    setTabOrder(m_command1, m_command2);
-    m_command2->setFocus();
+    setTabOrder(m_labelField, m_fileSystemBox);
+    setTabOrder(m_fileSystemBox, m_quickFormatBox);
+    setTabOrder(m_quickFormatBox, m_folderField);
+    setTabOrder(m_folderField, m_browseButton);
+    setTabOrder(m_browseButton, m_okButton);
+    m_okButton->setFocus();
 
     // The folder walk blocks the dialog; the hourglass is its only sign.
     m_model.setPointerListener([this](int pointer) {
@@ -84,62 +84,62 @@ Form5::~Form5() {
 }
 
 void Form5::createFormatOptions() {
-    m_frame1 = new QGroupBox(text(kFrame1), this);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setGeometry(twipRect(135, 60, 7305, 1410));
+    m_formatOptions = new QGroupBox(text(kFrame1), this);
+    m_formatOptions->setObjectName(QStringLiteral("Frame1"));
+    m_formatOptions->setGeometry(twipRect(135, 60, 7305, 1410));
 
-    makeCaption(m_frame1, "Label1_2", kLabelCaption, 225, 255);
+    makeCaption(m_formatOptions, "Label1_2", kLabelCaption, 225, 255);
 
-    m_text2 = new QLineEdit(m_frame1);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setGeometry(twipRect(135, 525, 6600, 375));
-    m_text2->setFont(songFont(form1texts::kFontSong, 14.25));
-    m_text2->setMaxLength(static_cast<int>(ConfigDialog::kLabelLength));
-    m_text2->setToolTip(text(kLabelTip));
-    connect(m_text2, &QLineEdit::textChanged, this,
+    m_labelField = new QLineEdit(m_formatOptions);
+    m_labelField->setObjectName(QStringLiteral("Text2"));
+    m_labelField->setGeometry(twipRect(135, 525, 6600, 375));
+    m_labelField->setFont(songFont(form1texts::kFontSong, 14.25));
+    m_labelField->setMaxLength(static_cast<int>(ConfigDialog::kLabelLength));
+    m_labelField->setToolTip(text(kLabelTip));
+    connect(m_labelField, &QLineEdit::textChanged, this,
             [this](const QString &label) { m_model.setLabel(label.toStdString()); });
 
-    makeCaption(m_frame1, "Label1_1", kFileSystemCaption, 225, 1020);
+    makeCaption(m_formatOptions, "Label1_1", kFileSystemCaption, 225, 1020);
 
-    m_combo1 = new QComboBox(m_frame1);
-    m_combo1->setObjectName(QStringLiteral("Combo1"));
-    m_combo1->setGeometry(twipRect(1395, 945, 1500, 360));
-    m_combo1->setEditable(true);
+    m_fileSystemBox = new QComboBox(m_formatOptions);
+    m_fileSystemBox->setObjectName(QStringLiteral("Combo1"));
+    m_fileSystemBox->setGeometry(twipRect(1395, 945, 1500, 360));
+    m_fileSystemBox->setEditable(true);
     // A typed name is a choice for this time, not a new entry of the list.
-    m_combo1->setInsertPolicy(QComboBox::NoInsert);
+    m_fileSystemBox->setInsertPolicy(QComboBox::NoInsert);
     for (const char *name : kFileSystems)
-        m_combo1->addItem(text(name));
+        m_fileSystemBox->addItem(text(name));
     // Picking an entry writes it into the edit field, so this one signal sees both ways of choosing.
-    connect(m_combo1, &QComboBox::editTextChanged, this,
+    connect(m_fileSystemBox, &QComboBox::editTextChanged, this,
             [this](const QString &name) { m_model.setFileSystem(name.toStdString()); });
 
-    m_check1 = new QCheckBox(text(kQuickFormat), m_frame1);
-    m_check1->setObjectName(QStringLiteral("Check1"));
-    m_check1->setGeometry(twipRect(4545, 945, 1815, 375));
-    connect(m_check1, &QCheckBox::toggled, this,
+    m_quickFormatBox = new QCheckBox(text(kQuickFormat), m_formatOptions);
+    m_quickFormatBox->setObjectName(QStringLiteral("Check1"));
+    m_quickFormatBox->setGeometry(twipRect(4545, 945, 1815, 375));
+    connect(m_quickFormatBox, &QCheckBox::toggled, this,
             [this](bool ticked) { m_model.setQuickFormat(ticked ? kChecked : kUnchecked); });
 }
 
 void Form5::createCopyOptions() {
-    m_frame2 = new QGroupBox(text(kFrame2), this);
-    m_frame2->setObjectName(QStringLiteral("Frame2"));
-    m_frame2->setGeometry(twipRect(135, 1470, 7305, 1410));
+    m_copyOptions = new QGroupBox(text(kFrame2), this);
+    m_copyOptions->setObjectName(QStringLiteral("Frame2"));
+    m_copyOptions->setGeometry(twipRect(135, 1470, 7305, 1410));
 
-    m_text1 = new QLineEdit(m_frame2);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setGeometry(twipRect(135, 270, 6630, 420));
+    m_folderField = new QLineEdit(m_copyOptions);
+    m_folderField->setObjectName(QStringLiteral("Text1"));
+    m_folderField->setGeometry(twipRect(135, 270, 6630, 420));
     // Filled through Browse only: every change walks the folder, and a path typed character by character
     // would walk "/" and every folder on the way.
-    m_text1->setReadOnly(true);
-    connect(m_text1, &QLineEdit::textChanged, this, &Form5::folderEdited);
+    m_folderField->setReadOnly(true);
+    connect(m_folderField, &QLineEdit::textChanged, this, &Form5::folderEdited);
 
-    m_command1 = new QPushButton(text(kBrowse), m_frame2);
-    m_command1->setObjectName(QStringLiteral("Command1"));
-    m_command1->setGeometry(twipRect(6885, 270, 285, 420));
-    m_command1->setAutoDefault(false);
-    connect(m_command1, &QPushButton::clicked, this, &Form5::browse);
+    m_browseButton = new QPushButton(text(kBrowse), m_copyOptions);
+    m_browseButton->setObjectName(QStringLiteral("Command1"));
+    m_browseButton->setGeometry(twipRect(6885, 270, 285, 420));
+    m_browseButton->setAutoDefault(false);
+    connect(m_browseButton, &QPushButton::clicked, this, &Form5::browse);
 
-    m_summary = new QLabel(m_frame2);
+    m_summary = new QLabel(m_copyOptions);
     m_summary->setObjectName(QStringLiteral("Label1_0"));
     m_summary->setTextFormat(Qt::PlainText);
     m_summary->setGeometry(twipRect(180, 810, 6900, 510));
@@ -149,15 +149,15 @@ void Form5::createCopyOptions() {
 
 void Form5::refreshView() {
     // The controls follow the model here; only the operator's edits go the other way.
-    const QSignalBlocker text2Blocker(m_text2);
-    const QSignalBlocker combo1Blocker(m_combo1);
-    const QSignalBlocker check1Blocker(m_check1);
-    const QSignalBlocker text1Blocker(m_text1);
-    mirrorText(m_text2, m_model.label());
-    if (m_combo1->currentText() != text(m_model.fileSystem()))
-        m_combo1->setCurrentText(text(m_model.fileSystem()));
-    m_check1->setChecked(m_model.quickFormat() == kChecked);
-    mirrorText(m_text1, m_model.folder());
+    const QSignalBlocker text2Blocker(m_labelField);
+    const QSignalBlocker combo1Blocker(m_fileSystemBox);
+    const QSignalBlocker check1Blocker(m_quickFormatBox);
+    const QSignalBlocker text1Blocker(m_folderField);
+    mirrorText(m_labelField, m_model.label());
+    if (m_fileSystemBox->currentText() != text(m_model.fileSystem()))
+        m_fileSystemBox->setCurrentText(text(m_model.fileSystem()));
+    m_quickFormatBox->setChecked(m_model.quickFormat() == kChecked);
+    mirrorText(m_folderField, m_model.folder());
     m_summary->setText(text(m_model.referenceSummary()));
 }
 
@@ -196,7 +196,7 @@ void Form5::showEvent(QShowEvent *event) {
 void Form5::closeEvent(QCloseEvent *event) {
     // The close box leaves without storing: the next showing starts from the stored settings again.
     m_model.unload();
-    m_command2->setFocus();
+    m_okButton->setFocus();
     QDialog::closeEvent(event);
 }
 

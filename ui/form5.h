@@ -2,7 +2,7 @@
 
 #include "config/configdialog.h"
 #include "config/settingsfiles.h"
-#include "scan/operator.h"
+#include "model/operator.h"
 
 #include <QDialog>
 
@@ -48,15 +48,15 @@ private:
     SettingsFiles &m_settings;
     Operator *m_operator;
 
-    QGroupBox *m_frame1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QComboBox *m_combo1 = nullptr;
-    QCheckBox *m_check1 = nullptr;
-    QGroupBox *m_frame2 = nullptr;
-    QLineEdit *m_text1 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QLabel *m_summary = nullptr; // Label1_0
-    QPushButton *m_command2 = nullptr;
+    QGroupBox *m_formatOptions = nullptr;  // Frame1
+    QLineEdit *m_labelField = nullptr;     // Text2
+    QComboBox *m_fileSystemBox = nullptr;  // Combo1
+    QCheckBox *m_quickFormatBox = nullptr; // Check1
+    QGroupBox *m_copyOptions = nullptr;    // Frame2
+    QLineEdit *m_folderField = nullptr;    // Text1
+    QPushButton *m_browseButton = nullptr; // Command1
+    QLabel *m_summary = nullptr;           // Label1_0
+    QPushButton *m_okButton = nullptr;     // Command2
 };
 
 } // namespace dravex

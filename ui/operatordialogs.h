@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scan/operator.h"
+#include "model/operator.h"
 
 namespace dravex {
 

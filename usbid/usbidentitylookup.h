@@ -2,8 +2,8 @@
 
 #include "platform/managementdata.h"
 #include "platform/registryreader.h"
-#include "scan/operator.h"
-#include "usbid/usbidentity.h"
+#include "model/operator.h"
+#include "model/usbidentity.h"
 
 #include <string>
 

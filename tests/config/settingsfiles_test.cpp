@@ -70,7 +70,9 @@ TEST_F(SettingsFilesTest, MissingFilesAreCreatedEmpty) {
     EXPECT_EQ(fs::file_size(programFolder / "FileCopyPath.log"), 0u);
     EXPECT_EQ(window.panel(2) + window.panel(3), "");
     EXPECT_FALSE(window.copyEnabled);
-    EXPECT_FALSE(dialog.isLoaded());
+    // Nothing stored left the dialog unloaded: its first reading takes the panels as they are then.
+    window.panel(3) = "LATER";
+    EXPECT_EQ(dialog.label(), "LATER");
 }
 
 TEST_F(SettingsFilesTest, ReadingRules) {
@@ -95,8 +97,8 @@ TEST_F(SettingsFilesTest, ReadingRules) {
         EXPECT_EQ(window.panel(2), c.folder);
         EXPECT_EQ(window.copyEnabled, *c.folder != '\0');
     }
-    // Setting the folder loaded the dialog, hidden, with that folder.
-    EXPECT_TRUE(dialog.isLoaded());
+    // Setting the folder loaded the dialog, hidden, with that folder: it no longer follows the panels.
+    window.panel(2) = "D:\\ELSEWHERE";
     EXPECT_EQ(dialog.folder(), "D:\\C");
 }
 

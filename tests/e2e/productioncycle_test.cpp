@@ -1,5 +1,5 @@
 #include "demo/demomachine.h"
-#include "tests/e2e/scratchfolder.h"
+#include "support/scratchfolder.h"
 #include "tests/ui/uitestsupport.h"
 #include "ui/form1.h"
 #include "ui/operatordialogs.h"
@@ -140,7 +140,8 @@ protected:
     std::filesystem::path customer = makeCustomerFolder();
     DemoMachine machine{benchFolder, programFolder.string(), programFolder.string()};
     BenchOperator person{customer.string()};
-    Form1 form{GetParam().variant, "tavrin@dravex.example", machine.services()};
+    QaStation station{GetParam().variant, machine.services()};
+    Form1 form{station, "tavrin@dravex.example"};
     testing::ModalWatcher watcher;
 };
 

@@ -46,7 +46,7 @@ TEST(RigHostileFormat, SticksTooSmallForTheFileSystemAreRefusedAndLeftMounted) {
             ASSERT_TRUE(station.waitFor([&] { return station.text("Label6") == "1"; }, 30s))
                 << station.describe();
         }
-        ConfigDialog &dialog = station.window().configDialog();
+        ConfigDialog &dialog = station.qaStation().configDialog();
         dialog.setFileSystem(round.fileSystem);
         dialog.setQuickFormat(round.quick);
         dialog.setLabel("NEW");

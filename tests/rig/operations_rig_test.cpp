@@ -109,7 +109,7 @@ TEST(RigFormat, QuickAndFullFatFat32AndExfatWithAsciiAndChineseLabels) {
     Station station;
     station.rig().plug(0, stick("OLD0", 16, "RIGFMT00"));
     station.start();
-    ConfigDialog &dialog = station.window().configDialog();
+    ConfigDialog &dialog = station.qaStation().configDialog();
     IconvCodePage codePage;
 
     struct Round {

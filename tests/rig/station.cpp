@@ -52,7 +52,7 @@ Station::Station()
                  m_management, m_registry,    m_deviceChanges, m_programFolder} {
     // Detached programs are orphaned on purpose; here they come back to us instead of to PID 1.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-    m_window = std::make_unique<Form1>(Variant::V2, "rig@dravex.example", m_services);
+    m_window = std::make_unique<Form1>(m_station, "rig@dravex.example");
     m_window->setOperator(m_person);
 }
 

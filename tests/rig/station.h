@@ -10,7 +10,7 @@
 #include "platform/linux/windows/linuxvolumeservices.h"
 #include "platform/platformservices.h"
 #include "rig/usbrig.h"
-#include "scan/operator.h"
+#include "model/operator.h"
 #include "ui/form1.h"
 
 #include <QString>
@@ -58,6 +58,7 @@ public:
     ~Station();
 
     Form1 &window() { return *m_window; }
+    QaStation &qaStation() { return m_station; }
     UsbRig &rig() { return m_rig; }
     RecordingOperator &person() { return m_person; }
     const std::string &programFolder() const { return m_programFolder; }
@@ -94,6 +95,7 @@ private:
     LinuxManagementData m_management{m_volumes};
     LinuxUsbStorageRegistry m_registry{m_volumes};
     PlatformServices m_services;
+    QaStation m_station{Variant::V2, m_services};
     RecordingOperator m_person;
     std::unique_ptr<Form1> m_window;
 };

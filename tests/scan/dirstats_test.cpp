@@ -1,6 +1,6 @@
 #include "platform/sim/simbench.h"
 #include "scan/dirstats.h"
-#include "scan/text.h"
+#include "model/text.h"
 
 #include <gtest/gtest.h>
 

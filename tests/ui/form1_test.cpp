@@ -97,7 +97,8 @@ protected:
     testing::TestServices machine;
     SimBench &bench = machine.bench;
     FakeOperator person;
-    Form1 form{Variant::V2, "tavrin@dravex.example", machine.services};
+    QaStation station{Variant::V2, machine.services};
+    Form1 form{station, "tavrin@dravex.example"};
     testing::ModalWatcher watcher;
 };
 
@@ -120,7 +121,8 @@ TEST_F(Form1Test, WindowShowsItsCaptionsTipsAndStartState) {
     EXPECT_EQ(textOf("Label6"), u("0"));
     EXPECT_EQ(textOf("StatusBar1_Panel4"), u("Tavrin"));
     EXPECT_EQ(form.windowTitle(), u("DRAVEX---Tavrin"));
-    EXPECT_EQ(Form1(Variant::Pelmora, "tavrin@dravex.example", machine.services).windowTitle(),
+    QaStation pelmora{Variant::Pelmora, machine.services};
+    EXPECT_EQ(Form1(pelmora, "tavrin@dravex.example").windowTitle(),
               u("DRAVEX---Pelmora"));
 }
 
@@ -148,7 +150,7 @@ TEST_F(Form1Test, PopupMenuListsItsEntriesInOrder) {
 
 TEST_F(Form1Test, VerdictsHideTheFrameLineBeneathAndEveryTextHasChineseType) {
     form.refreshViews();
-    form.driveTable().slots[0].checkResult.clear();
+    station.driveTable().slots[0].checkResult.clear();
     form.refreshViews();
     // The next row's frame line runs through the verdict's place; the empty verdict shows none of it.
     QLabel *verdict = child<QLabel>("Label11_0");
@@ -199,7 +201,7 @@ TEST_F(Form1Test, LoadCentresTheWindowAndShowsItBeforeTheFirstScanWithFocusOnChe
         visibleDuringScan.push_back(form.isVisible());
         pointer.push_back(form.cursor().shape());
     });
-    form.state().check1 = kChecked;
+    station.state().check1 = kChecked;
     // The design caption stands until the first scan writes the rows.
     EXPECT_EQ(textOf("Label11_9"), u("写保护"));
 
@@ -231,10 +233,10 @@ TEST_F(Form1Test, LoadCentresTheWindowAndShowsItBeforeTheFirstScanWithFocusOnChe
 
 TEST_F(Form1Test, EveryCellMirrorsItsSlotAsPlainText) {
     // A distinct text in every field, so a cell wired to the wrong field shows up.
-    form.driveTable().slots[7] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "<b>j&amp;"};
-    form.driveTable().driveCount = "8";
+    station.driveTable().slots[7] = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "<b>j&amp;"};
+    station.driveTable().driveCount = "8";
     for (int panel : {1, 2, 3})
-        form.state().panel(panel) = "p" + std::to_string(panel);
+        station.state().panel(panel) = "p" + std::to_string(panel);
     form.refreshViews();
     EXPECT_EQ(texts({"Label1_7", "Label2_7", "Label3_7", "Label4_7", "Label5_7", "Label7_7", "Label11_7",
                      "Label9_7", "Label10_7", "Label12_7", "Label8_7", "Label6", "StatusBar1_Panel1",
@@ -251,13 +253,13 @@ TEST_F(Form1Test, EveryCellMirrorsItsSlotAsPlainText) {
 TEST_F(Form1Test, CheckBoxesKeepTheStateInStep) {
     activate(form);
     click("Check2");
-    EXPECT_EQ(form.state().check2, kChecked);
-    EXPECT_EQ(form.state().check1, kUnchecked);
+    EXPECT_EQ(station.state().check2, kChecked);
+    EXPECT_EQ(station.state().check1, kUnchecked);
     // And the other way: the logic may grey a box.
-    form.state().check1 = kGrayed;
+    station.state().check1 = kGrayed;
     form.refreshViews();
     EXPECT_EQ(child<QCheckBox>("Check1")->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(form.state().check1, kGrayed);
+    EXPECT_EQ(station.state().check1, kGrayed);
 }
 
 TEST_F(Form1Test, F5Command1RefreshEntryAndDeviceChangeEachScanOnce) {
@@ -284,7 +286,8 @@ TEST_F(Form1Test, ClosingOrDestroyingTheWindowStopsDeviceNotifications) {
     EXPECT_FALSE(bench.hasListener());
     testing::TestServices other;
     {
-        Form1 window{Variant::V2, "tavrin@dravex.example", other.services};
+        QaStation otherStation{Variant::V2, other.services};
+        Form1 window{otherStation, "tavrin@dravex.example"};
         window.load();
         ASSERT_TRUE(other.bench.hasListener());
     }
@@ -373,11 +376,11 @@ TEST_F(Form1Test, WithoutAMailProgramPanelOneGivesTheAddress) {
 
 TEST_F(Form1Test, LongPanelTextsCanBeReadWholeInTheirTooltips) {
     const std::string message = "无法创建设置文件Volnum.txt；无法创建设置文件FileCopyPath.log：权限不够";
-    form.state().panel(1) = message;
-    form.state().panel(2) = "/home/op/customers/order 2026-12 with a long name/files";
+    station.state().panel(1) = message;
+    station.state().panel(2) = "/home/op/customers/order 2026-12 with a long name/files";
     form.refreshViews();
     EXPECT_EQ(child("StatusBar1_Panel1")->toolTip(), u(message.c_str()));
-    EXPECT_EQ(child("StatusBar1_Panel2")->toolTip(), u(form.state().panel(2).c_str()));
+    EXPECT_EQ(child("StatusBar1_Panel2")->toolTip(), u(station.state().panel(2).c_str()));
     // The other two keep their own.
     EXPECT_EQ(child("StatusBar1_Panel3")->toolTip(), u("默认卷标。单击此处可进行修改。"));
     EXPECT_EQ(child("StatusBar1_Panel4")->toolTip(), u("点击发送邮件与我..."));
@@ -424,8 +427,9 @@ TEST_F(Form1Test, EveryWayToTheConfigurationOpensTheSameModalDialog) {
         });
         open();
         ASSERT_NE(shown, nullptr) << name;
-        // The dialog's own test covers its title and modality.
-        EXPECT_EQ(shown, form.configurationView()) << name;
+        // The dialog's own test covers its title and modality; every way shows the one dialog.
+        EXPECT_EQ(shown->objectName(), u("Form5")) << name;
+        EXPECT_EQ(shown, watcher.seen.front().data()) << name;
         EXPECT_FALSE(shown->isVisible()) << name;
     }
     EXPECT_EQ(watcher.seen.size(), 5u);
@@ -445,18 +449,20 @@ TEST_F(Form1Test, StartUpLoadsTheDialogHiddenOnlyWhenAFolderIsStored) {
     EXPECT_EQ(textOf("StatusBar1_Panel3"), u(""));
     EXPECT_FALSE(child<QPushButton>("Command5")->isEnabled());
     EXPECT_FALSE(child<QAction>("copy")->isEnabled());
-    EXPECT_FALSE(form.configDialog().isLoaded());
+    // Not loaded: the dialog's first reading takes the panels as they are then.
+    station.state().panel(3) = "LATER";
+    EXPECT_EQ(station.configDialog().label(), "LATER");
 
     testing::TestServices stored;
     const std::string folder = customerFolder();
     stored.writeSettings("FileCopyPath.log", folder + "\r\n");
-    Form1 window{Variant::V2, "tavrin@dravex.example", stored.services};
+    QaStation storedStation{Variant::V2, stored.services};
+    Form1 window{storedStation, "tavrin@dravex.example"};
     window.load();
     EXPECT_EQ(window.findChild<QLabel *>("StatusBar1_Panel2")->text(), QString::fromStdString(folder));
     EXPECT_TRUE(window.findChild<QPushButton *>("Command5")->isEnabled());
-    EXPECT_TRUE(window.configDialog().isLoaded());
-    EXPECT_EQ(window.configDialog().referenceSummary(), "文件:1;目录:0;大小:5字节");
-    EXPECT_EQ(window.configurationView(), nullptr) << "loaded, never shown";
+    EXPECT_EQ(storedStation.configDialog().referenceSummary(), "文件:1;目录:0;大小:5字节");
+    // Loaded, never shown.
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
@@ -468,11 +474,11 @@ TEST_F(Form1Test, Check1ComparesEveryStickWithTheCustomerFolder) {
     form.load();
     activate(form);
     click("Check1");
-    EXPECT_EQ(form.state().check1, kChecked);
+    EXPECT_EQ(station.state().check1, kChecked);
     EXPECT_EQ(texts({"Label7_0", "Label11_0", "Label7_1", "Label11_1", "Label7_2", "StatusBar1_Panel1"}),
               u("文件:1;目录:0;大小:5字节|OK|文件:0;目录:0;大小:0字节|NG||K盘内有文件。"));
     click("Check1");
-    EXPECT_EQ(form.state().check1, kUnchecked);
+    EXPECT_EQ(station.state().check1, kUnchecked);
     EXPECT_EQ(texts({"Label7_0", "Label11_0", "Label7_1", "Label11_1", "StatusBar1_Panel1"}), u("||||"));
 }
 
@@ -515,9 +521,9 @@ TEST_F(Form1BatchTest, FormatEntryStopsAtALockedStickWithItsMessage) {
 }
 
 TEST_F(Form1BatchTest, CopyOnceEnabledAndRelabelShowTheirResults) {
-    form.state().panel(2) = "/srv/customer";
-    form.state().panel(3) = "DATA";
-    form.state().copyEnabled = true;
+    station.state().panel(2) = "/srv/customer";
+    station.state().panel(3) = "DATA";
+    station.state().copyEnabled = true;
     form.refreshViews();
     EXPECT_TRUE(child<QAction>("copy")->isEnabled());
     click("Command5");

@@ -232,7 +232,8 @@ protected:
 
     testing::TestServices machine;
     SimBench &bench = machine.bench;
-    Form1 form{Variant::V2, "tavrin@dravex.example", machine.services};
+    QaStation station{Variant::V2, machine.services};
+    Form1 form{station, "tavrin@dravex.example"};
     testing::ModalWatcher watcher;
 };
 

@@ -1,6 +1,6 @@
 #include "config/configdialog.h"
 #include "config/settingsfiles.h"
-#include "scan/mainwindowstate.h"
+#include "model/mainwindowstate.h"
 #include "tests/ui/uitestsupport.h"
 #include "ui/form5.h"
 
@@ -117,9 +117,7 @@ TEST_F(Form5Test, FixedModalDialogWithItsCaptionsCentredWithFocusOnOk) {
 }
 
 TEST_F(Form5Test, FirstShowingLoadsTheStartChoicesAndTheStoredOrAlreadyLoadedSettings) {
-    EXPECT_FALSE(model.isLoaded());
     dialog.show();
-    EXPECT_TRUE(model.isLoaded());
     EXPECT_EQ(shown(), u("|FAT|1||") + kZeroSummary);
     dialog.close();
 
@@ -202,7 +200,6 @@ TEST_F(Form5Test, OkStoresBothSettingsHidesAndKeepsTheChoicesForTheNextShowing) 
     EXPECT_EQ(state.panel(3), "DATA");
     EXPECT_EQ(state.panel(2), customer);
     EXPECT_TRUE(state.copyEnabled);
-    EXPECT_TRUE(model.isLoaded());
 
     dialog.show();
     EXPECT_EQ(combo()->currentText(), u("FAT32"));
@@ -261,7 +258,6 @@ TEST_F(Form5Test, CloseBoxForgetsTheChoicesSinceTheLastOk) {
     folder()->clear();
     dialog.close();
     EXPECT_FALSE(dialog.isVisible());
-    EXPECT_FALSE(model.isLoaded());
     EXPECT_FALSE(machine.readSettings("Volnum.txt").has_value());
     EXPECT_EQ(state.panel(3), "STORED");
 
@@ -277,7 +273,6 @@ TEST_F(Form5Test, EscapeAndEnterInAFieldNeitherLeaveNorStoreButEnterOnOkDoes) {
     QTest::keyClick(label(), Qt::Key_Return);
     QTest::keyClick(label(), Qt::Key_Escape);
     EXPECT_TRUE(dialog.isVisible());
-    EXPECT_TRUE(model.isLoaded());
     EXPECT_FALSE(machine.readSettings("Volnum.txt").has_value());
 
     child<QPushButton>("Command2")->setFocus();

@@ -3,7 +3,7 @@
 #include "platform/codepage.h"
 #include "platform/platformservices.h"
 #include "platform/sim/simbench.h"
-#include "scan/operator.h"
+#include "model/operator.h"
 #include "support/fakeoperator.h"
 
 #include <QApplication>

@@ -67,8 +67,9 @@ std::string trimmedClassName(const std::string &name) {
     return name.substr(first, name.find_last_not_of(" \t") - first + 1);
 }
 
-} // namespace
-
+// The disks as Win32_DiskDrive numbers them: every disk of the inventory except those that are no drives
+// to Windows (isVirtualDiskName, and optical drives), in diskNameLess order; a disk's number is its place in
+// this list, so sda, sdb, ... are disks 0, 1, ... on a machine of SCSI disks.
 std::vector<const DiskRecord *> numberedDisks(const DiskInventory &inventory) {
     std::vector<const DiskRecord *> disks;
     for (const DiskRecord &disk : inventory.disks()) {
@@ -79,6 +80,8 @@ std::vector<const DiskRecord *> numberedDisks(const DiskInventory &inventory) {
               [](const DiskRecord *a, const DiskRecord *b) { return diskNameLess(a->name(), b->name()); });
     return disks;
 }
+
+} // namespace
 
 LinuxManagementData::LinuxManagementData(LinuxVolumeServices &volumes, std::string root)
     : m_volumes(volumes), m_root(std::move(root)) {}

@@ -12,11 +12,6 @@
 
 namespace dravex {
 
-// The disks as Win32_DiskDrive numbers them: every disk of the inventory except those that are no drives
-// to Windows (isVirtualDiskName, and optical drives), in diskNameLess order; a disk's number is its place in
-// this list, so sda, sdb, ... are disks 0, 1, ... on a machine of SCSI disks.
-std::vector<const DiskRecord *> numberedDisks(const DiskInventory &inventory);
-
 // The management classes the tool asks for, made from sysfs and the udev database below the system root:
 // Win32_LogicalDiskToPartition for the drive letters of the volume services, and Win32_DiskDrive for
 // every numbered disk. Both number the disks of the volume services' last reading of the drive list (each

@@ -1,5 +1,5 @@
 #include "platform/sim/simbench.h"
-#include "tests/e2e/scratchfolder.h"
+#include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 

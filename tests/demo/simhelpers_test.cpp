@@ -1,6 +1,6 @@
 #include "demo/simhelpers.h"
 #include "helpers/helpercontext.h"
-#include "tests/e2e/scratchfolder.h"
+#include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@ public:
         static std::atomic<unsigned> counter{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         m_path = std::filesystem::temp_directory_path() /
-                 ("dravex-e2e-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+                 ("dravex-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
         std::filesystem::create_directories(m_path);
     }
     ~ScratchFolder() {

@@ -1,6 +1,6 @@
 #include "demo/benchcli.h"
 #include "platform/sim/simbench.h"
-#include "tests/e2e/scratchfolder.h"
+#include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 

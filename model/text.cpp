@@ -1,4 +1,4 @@
-#include "scan/text.h"
+#include "model/text.h"
 
 namespace dravex {
 
