@@ -1,0 +1,98 @@
+#include "platform/sim/simbench.h"
+#include "station/qastation.h"
+#include "support/fakeoperator.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dravex {
+namespace {
+
+// Settings stay in memory: the station's own code page conversion is not what these tests are about.
+class PassThroughCodePage : public CodePage {
+public:
+    std::string toAnsi(const std::string &utf8) override { return utf8; }
+    std::string fromAnsi(const std::string &ansi) override { return ansi; }
+};
+
+class QaStationTest : public ::testing::Test {
+protected:
+    QaStationTest() {
+        for (char letter : {'H', 'K'}) {
+            SimDrive drive;
+            drive.letter = letter;
+            drive.label = std::string("STICK-") + letter;
+            drive.totalBytes = 1ull << 30;
+            bench.plug(drive);
+        }
+    }
+    std::vector<std::string> launched() const {
+        std::vector<std::string> lines;
+        for (const SimLaunch &launch : bench.launches())
+            lines.push_back(launch.commandLine);
+        return lines;
+    }
+
+    SimBench bench;
+    PassThroughCodePage codePage;
+    PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench, "C:\\DRAVEX"};
+    std::unique_ptr<QaStation> station = std::make_unique<QaStation>(Variant::V2, services);
+};
+
+TEST_F(QaStationTest, EveryDeviceChangeRescansBeforeTellingTheWatcherUntilWatchingStops) {
+    std::vector<std::string> countsSeen;
+    station->watchDeviceChanges([&] { countsSeen.push_back(station->driveTable().driveCount); });
+    bench.fireDeviceChange();
+    SimDrive third;
+    third.letter = 'M';
+    bench.plug(third);
+    bench.fireDeviceChange();
+    EXPECT_EQ(countsSeen, (std::vector<std::string>{"2", "3"}));
+    EXPECT_EQ(bench.driveListRefreshes(), 2);
+
+    station->watchDeviceChanges({});
+    EXPECT_FALSE(bench.hasListener());
+    station->watchDeviceChanges([] {});
+    station.reset();
+    EXPECT_FALSE(bench.hasListener()) << "a station gone stops listening";
+}
+
+TEST_F(QaStationTest, TheScanRunsTheTickedChecksAndSaysWhenTheCustomerFolderIsOutOfReach) {
+    station->state().check1 = kChecked;
+    station->state().panel(2) = "C:\\GONE";
+    station->scan();
+    EXPECT_EQ(station->driveTable().slots[0].contents, "文件:0;目录:0;大小:0字节");
+    EXPECT_EQ(station->driveTable().slots[0].checkResult, "");
+    EXPECT_EQ(station->state().panel(1), "无法读取客供文件目录，不判定OK/NG。");
+
+    station->state().check1 = kUnchecked;
+    station->scan();
+    EXPECT_EQ(station->state().panel(1), "列举完成...共有2个U盘。");
+}
+
+TEST_F(QaStationTest, CommandsActOnTheStationsOwnRowsAndSettings) {
+    station->scan();
+    bench.drive('K')->locked = true;
+    station->testLocks();
+    EXPECT_EQ(station->driveTable().slots[0].checkResult, "可读写");
+    EXPECT_EQ(station->driveTable().slots[1].checkResult, "写保护");
+
+    FakeOperator person;
+    station->state().panel(3) = "DATA";
+    station->formatAll(person);
+    ASSERT_EQ(person.messages.size(), 1u);
+    EXPECT_EQ(person.messages[0].first, "有磁盘被写保护，格式化程序退出。");
+    EXPECT_EQ(launched(), (std::vector<std::string>{"format.com H:/FS:FAT/V:DATA/q/y"}));
+
+    station->ejectOne(1);
+    EXPECT_EQ(launched().back(), "C:\\DRAVEX\\RemoveDrive.exe K");
+    // A row without a stick has no disk to describe.
+    station->showDiskInfo(5, person);
+    EXPECT_EQ(person.messages.size(), 1u);
+}
+
+} // namespace
+} // namespace dravex
