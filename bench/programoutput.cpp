@@ -1,5 +1,6 @@
 #include "bench/programoutput.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,8 +12,10 @@ namespace dravex {
 std::optional<std::string> programOutput(const std::vector<std::string> &arguments) {
     if (arguments.empty())
         return std::nullopt;
+    // Closed on exec, so that a program started at the same time from another thread holds no end of it:
+    // our read would not see the end of the output before that program ended too.
     int output[2];
-    if (::pipe(output) != 0)
+    if (::pipe2(output, O_CLOEXEC) != 0)
         return std::nullopt;
     std::vector<std::string> copies = arguments;
     std::vector<char *> argv;

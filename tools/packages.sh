@@ -4,7 +4,7 @@ DRAVEX_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libudev-dev libgtest-dev libgmock-dev
     fonts-noto-cjk xterm xvfb xauth util-linux
-    dosfstools exfatprogs eject x11-apps netpbm
+    dosfstools exfatprogs e2fsprogs eject x11-apps netpbm
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks
     qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus libglib2.0-bin procps cpio kmod
     # and what the rig's hostile cases build on a stick: partition tables and device-mapper holders
