@@ -102,6 +102,9 @@ bool TreeCopy::copy(const std::string &sourceFolder, const std::string &destinat
         return false;
     }
     m_destinationRoot = {status.st_dev, status.st_ino};
+    m_folders = {CopiedFolder{0, {}, false, destinationFolder}};
+    m_currentFolder = 0;
+    m_written.clear();
     const Folder source{::open(sourceFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), sourceFolder};
     if (source.fd < 0 || ::fstat(source.fd, &status) != 0) {
         fail(xcopytexts::kCannotList, sourceFolder, errno);
@@ -109,12 +112,16 @@ bool TreeCopy::copy(const std::string &sourceFolder, const std::string &destinat
         m_sourceDevice = status.st_dev;
         copyFolder(source, destination);
     }
+    // Without /v the copy ends, as xcopy's does, once the system holds the data. With /v everything goes
+    // to the medium in one flush, folders' entries and kept times included, and is read back from there.
+    if (m_options.verify) {
+        if (::syncfs(destination.fd) != 0)
+            fail(xcopytexts::kCannotWrite, destinationFolder, errno);
+        if (source.fd >= 0)
+            verifyAll(source, destination);
+    }
     if (source.fd >= 0)
         ::close(source.fd);
-    // With /v every file's data was read back from the medium; the folders' entries and the kept times go
-    // there too before we say so. Without /v the copy ends, as xcopy's does, once the system holds the data.
-    if (m_options.verify && ::syncfs(destination.fd) != 0)
-        fail(xcopytexts::kCannotWrite, destinationFolder, errno);
     ::close(destination.fd);
     return m_failures == 0;
 }
@@ -208,7 +215,7 @@ void TreeCopy::copyFolder(const Folder &source, const Folder &destination) {
             else if (Identity{opened.st_dev, opened.st_ino} != entry.identity())
                 fail(xcopytexts::kSourceChanged, sourcePath); // replaced since it was listed
             else
-                copyFolder(inner, made);
+                copyFolderBelow(entry, inner, made);
             if (inner.fd >= 0)
                 ::close(inner.fd);
         }
@@ -219,6 +226,14 @@ void TreeCopy::copyFolder(const Folder &source, const Folder &destination) {
         ::close(made.fd);
     }
     m_currentPath.pop_back();
+}
+
+void TreeCopy::copyFolderBelow(const SourceEntry &entry, const Folder &source, const Folder &destination) {
+    m_folders.push_back(CopiedFolder{m_currentFolder, entry.name, entry.isLink, destination.path});
+    const size_t outer = m_currentFolder;
+    m_currentFolder = m_folders.size() - 1;
+    copyFolder(source, destination);
+    m_currentFolder = outer;
 }
 
 void TreeCopy::dropCaseCollisions(const std::string &sourcePath, std::vector<SourceEntry> &entries) {
@@ -341,31 +356,17 @@ void TreeCopy::copyFile(const Folder &source, const SourceEntry &entry, const Fo
         fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else if (::lseek(out, 0, SEEK_CUR) != inStatus.st_size) {
         fail(xcopytexts::kSourceChanged, sourcePath);
-    } else if (m_options.verify && ::fdatasync(out) != 0) {
-        fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else {
         copied = true;
-    }
-    if (copied && m_options.verify) {
-        // Written back and dropped from the cache, so the comparison reads what is on the medium.
-        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
-        if (m_hooks.beforeVerify)
-            m_hooks.beforeVerify(destinationPath);
-        copied = matches(in, out);
-        if (!copied)
-            fail(xcopytexts::kVerifyFailed, destinationPath);
     }
     if (copied && m_options.keepTimes) {
         const struct timespec times[2] = {inStatus.st_atim, inStatus.st_mtim};
         ::futimens(out, times);
     }
     ::close(in);
-    if (::close(out) != 0 && copied) {
-        fail(xcopytexts::kCannotWrite, destinationPath, errno);
-        copied = false;
-    }
-    if (copied)
-        ++m_filesCopied;
+    finishFile(out, copied, destinationPath,
+               WrittenFile{m_currentFolder, entry.name, entry.isLink, true, {inStatus.st_dev, inStatus.st_ino},
+                           {outStatus.st_dev, outStatus.st_ino}});
 }
 
 void TreeCopy::copyAsEmptyFile(const SourceEntry &entry, const std::string &sourcePath,
@@ -380,31 +381,123 @@ void TreeCopy::copyAsEmptyFile(const SourceEntry &entry, const std::string &sour
         return;
     struct stat outStatus {};
     bool copied = false;
-    if (::fstat(out, &outStatus) != 0 || (outStatus.st_size != 0 && ::ftruncate(out, 0) != 0) ||
-        (m_options.verify && ::fdatasync(out) != 0)) {
+    if (::fstat(out, &outStatus) != 0 || (outStatus.st_size != 0 && ::ftruncate(out, 0) != 0)) {
         fail(xcopytexts::kCannotWrite, destinationPath, errno);
     } else {
         copied = true;
-    }
-    if (copied && m_options.verify) {
-        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
-        if (m_hooks.beforeVerify)
-            m_hooks.beforeVerify(destinationPath);
-        copied = ::fstat(out, &outStatus) == 0 && outStatus.st_size == 0;
-        if (!copied)
-            fail(xcopytexts::kVerifyFailed, destinationPath);
     }
     // Times only of what was read: a link leading nowhere or off the file system has none of its own here.
     if (copied && entry.error == 0 && m_options.keepTimes) {
         const struct timespec times[2] = {entry.status.st_atim, entry.status.st_mtim};
         ::futimens(out, times);
     }
+    finishFile(out, copied, destinationPath,
+               WrittenFile{m_currentFolder, entry.name, false, false, {}, {outStatus.st_dev, outStatus.st_ino}});
+}
+
+void TreeCopy::finishFile(int out, bool copied, const std::string &destinationPath, WrittenFile file) {
     if (::close(out) != 0 && copied) {
         fail(xcopytexts::kCannotWrite, destinationPath, errno);
         copied = false;
     }
-    if (copied)
+    if (!copied)
+        return;
+    if (m_options.verify)
+        m_written.push_back(std::move(file));
+    else
         ++m_filesCopied;
+}
+
+// The folders of one side of the copy, opened again from the root by the names the copy entered them by.
+// Files are checked in the order they were written, so the folders open along one path at a time.
+class TreeCopy::FolderChain {
+public:
+    FolderChain(const std::vector<CopiedFolder> &folders, int root, bool isSource)
+        : m_folders(folders), m_isSource(isSource), m_chain{0}, m_fds{root} {}
+    ~FolderChain() {
+        for (size_t i = 1; i < m_fds.size(); ++i)
+            if (m_fds[i] >= 0)
+                ::close(m_fds[i]);
+    }
+    FolderChain(const FolderChain &) = delete;
+    FolderChain &operator=(const FolderChain &) = delete;
+
+    // The folder open, or -1 when it (or a folder above it) cannot be opened again.
+    int open(size_t folder) {
+        std::vector<size_t> wanted;
+        for (size_t at = folder; at != 0; at = m_folders[at].parent)
+            wanted.push_back(at);
+        wanted.push_back(0);
+        std::reverse(wanted.begin(), wanted.end());
+        size_t common = 1;
+        while (common < wanted.size() && common < m_chain.size() && wanted[common] == m_chain[common])
+            ++common;
+        while (m_chain.size() > common) {
+            if (m_fds.back() >= 0)
+                ::close(m_fds.back());
+            m_fds.pop_back();
+            m_chain.pop_back();
+        }
+        for (size_t i = common; i < wanted.size(); ++i) {
+            const CopiedFolder &next = m_folders[wanted[i]];
+            // The source's links to folders were followed on the way in; nothing on the stick ever is.
+            const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (m_isSource && next.throughLink ? 0 : O_NOFOLLOW);
+            m_fds.push_back(m_fds.back() < 0 ? -1 : ::openat(m_fds.back(), next.name.c_str(), flags));
+            m_chain.push_back(wanted[i]);
+        }
+        return m_fds.back();
+    }
+
+private:
+    const std::vector<CopiedFolder> &m_folders;
+    bool m_isSource;
+    std::vector<size_t> m_chain;
+    std::vector<int> m_fds;
+};
+
+void TreeCopy::verifyAll(const Folder &source, const Folder &destination) {
+    FolderChain sources(m_folders, source.fd, true);
+    FolderChain destinations(m_folders, destination.fd, false);
+    for (const WrittenFile &file : m_written)
+        if (verifyFile(file, sources, destinations))
+            ++m_filesCopied;
+    m_written.clear();
+}
+
+bool TreeCopy::verifyFile(const WrittenFile &file, FolderChain &sources, FolderChain &destinations) {
+    const std::string destinationPath = below(m_folders[file.folder].destinationPath, file.name);
+    if (m_hooks.beforeVerify)
+        m_hooks.beforeVerify(destinationPath);
+    const int destinationFolder = destinations.open(file.folder);
+    const int out = destinationFolder < 0 ? -1
+                                          : ::openat(destinationFolder, file.name.c_str(),
+                                                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat status {};
+    // Still the file this copy wrote, not one put in its place since.
+    bool same = out >= 0 && ::fstat(out, &status) == 0 && Identity{status.st_dev, status.st_ino} == file.destination;
+    if (same) {
+        // Clean since the flush, so dropping it from the cache makes the reads below come from the medium.
+        ::posix_fadvise(out, 0, 0, POSIX_FADV_DONTNEED);
+        ::posix_fadvise(out, 0, 0, POSIX_FADV_SEQUENTIAL);
+        if (!file.hasSource) {
+            same = status.st_size == 0;
+        } else {
+            const int sourceFolder = sources.open(file.folder);
+            const int in = sourceFolder < 0 ? -1
+                                            : ::openat(sourceFolder, file.name.c_str(),
+                                                       O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                                           (file.sourceIsLink ? 0 : O_NOFOLLOW));
+            same = in >= 0 && ::fstat(in, &status) == 0 && Identity{status.st_dev, status.st_ino} == file.source &&
+                   matches(in, out);
+            if (in >= 0)
+                ::close(in);
+        }
+    }
+    if (out >= 0)
+        ::close(out);
+    if (!same)
+        fail(xcopytexts::kVerifyFailed, destinationPath);
+    return same;
 }
 
 bool TreeCopy::transfer(int source, int destination) {

@@ -41,8 +41,14 @@ struct CopyHooks {
 // removed and a real file or folder made in its place; an existing file is overwritten. Names in one
 // folder that differ only in letter case would overwrite each other on a FAT stick: the first (in byte
 // order) is copied and the others are reported and left out. A failure is printed with the path at fault
-// and the copy goes on with the next entry; with /v the destination's file system is synced at the end,
-// so a failed write-back is a failure too.
+// and the copy goes on with the next entry.
+//
+// With /v the whole tree is copied first; then the destination's file system is flushed once (a failed
+// write-back is a failure too), and every copied file is opened again by the names it was copied under,
+// dropped from the cache and compared with its source, in the order it was written, which on a freshly
+// filled stick is the order its clusters lie in. A file that no longer is the one written, or whose bytes
+// differ, is reported by name. One flush and one read-back pass per stick, so ten copies at once do not
+// queue behind each other's flushes.
 class TreeCopy {
 public:
     TreeCopy(CopyOptions options, std::ostream &out, std::ostream &err, CopyHooks hooks = {});
@@ -65,7 +71,31 @@ private:
         std::string path;
     };
 
+    // A folder the copy entered, by its name in the folder above, so the check can open it again.
+    struct CopiedFolder {
+        size_t parent = 0;
+        std::string name;
+        bool throughLink = false; // entered through a link in the source
+        std::string destinationPath; // for the messages
+    };
+    // A file written, to be read back by /v; an empty stand-in has no source to compare with.
+    struct WrittenFile {
+        size_t folder = 0;
+        std::string name;
+        bool sourceIsLink = false;
+        bool hasSource = false;
+        Identity source{};
+        Identity destination{};
+    };
+    class FolderChain;
+
     void copyFolder(const Folder &source, const Folder &destination);
+    // Copies a subfolder, noting it for the check by /v.
+    void copyFolderBelow(const SourceEntry &entry, const Folder &source, const Folder &destination);
+    // Closes a file just written: with /v it waits for the check, else it counts as copied.
+    void finishFile(int out, bool copied, const std::string &destinationPath, WrittenFile file);
+    void verifyAll(const Folder &source, const Folder &destination);
+    bool verifyFile(const WrittenFile &file, FolderChain &sources, FolderChain &destinations);
     // Skips (and reports) entries whose names collide with an earlier one once letter case is ignored.
     void dropCaseCollisions(const std::string &sourcePath, std::vector<SourceEntry> &entries);
     bool shouldEnter(const SourceEntry &entry);
@@ -93,6 +123,9 @@ private:
     std::vector<char> m_buffer;
     std::vector<char> m_compareBuffer;
     std::vector<Identity> m_currentPath;
+    std::vector<CopiedFolder> m_folders;
+    size_t m_currentFolder = 0;
+    std::vector<WrittenFile> m_written;
     std::set<Identity> m_enteredThroughLink;
     dev_t m_sourceDevice = 0;
     Identity m_destinationRoot{};

@@ -1,4 +1,5 @@
 #include "helpers/xcopy.h"
+#include "helpers/xcopytexts.h"
 
 #include "helperfixtures.h"
 #include "platform/linux/process/commandline.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <fcntl.h>
 #include <map>
@@ -180,6 +182,40 @@ TEST_F(XcopyRun, VerifyCatchesWhatTheMediumGotWrongEmptyFilesIncluded) {
     EXPECT_NE(m_err.str().find(dangling), std::string::npos) << m_err.str();
     // The rest was still copied.
     EXPECT_EQ(fileBytes((m_stick / "docs/sub/c.txt").string()), "gamma");
+}
+
+TEST_F(XcopyRun, VerifyReadsBackTheFilesItWroteNotOnesPutInTheirPlace) {
+    // The check comes after the whole copy: by then a copy may have been replaced by another file with
+    // the same bytes, or its folder by another folder; neither is what this copy wrote.
+    const std::string replaced = (m_stick / "a.txt").string();
+    const fs::path moved = m_stick / "docs" / "sub";
+    std::vector<std::string> checked;
+    CopyHooks hooks;
+    hooks.beforeVerify = [&](const std::string &destination) {
+        checked.push_back(destination);
+        if (destination == replaced) {
+            // Made before the copy goes, so it cannot be given the copy's inode number again.
+            writeFileBytes(replaced + ".new", "alpha");
+            fs::rename(replaced + ".new", replaced);
+        }
+        if (destination == (moved / "c.txt").string() && fs::exists(moved)) {
+            fs::rename(moved, m_stick / "elsewhere");
+            fs::create_directories(moved);
+            writeFileBytes((moved / "c.txt").string(), "gamma");
+        }
+    };
+    HelperContext helper = context();
+    EXPECT_EQ(runXcopy(command("/v/h/e/f/k"), helper, hooks), kExitFailed);
+    EXPECT_NE(m_err.str().find(std::string(xcopytexts::kVerifyFailed) + replaced), std::string::npos) << m_err.str();
+    EXPECT_NE(m_err.str().find(std::string(xcopytexts::kVerifyFailed) + (moved / "c.txt").string()),
+              std::string::npos)
+        << m_err.str();
+    // Every file is checked once, after all of them were written.
+    std::vector<std::string> unique = checked;
+    std::sort(unique.begin(), unique.end());
+    EXPECT_EQ(std::unique(unique.begin(), unique.end()), unique.end());
+    EXPECT_NE(m_out.str().find(std::to_string(checked.size() - 2) + xcopytexts::kFilesCopied), std::string::npos)
+        << m_out.str();
 }
 
 TEST_F(XcopyRun, VanishedSourceAndInterruptedCopyAreNamedAndTheCopyGoesOn) {
