@@ -16,14 +16,18 @@ std::string trimBlanks(const std::string &text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+size_t characterEnd(const std::string &text, size_t start) {
+    size_t end = start + 1;
+    // Continuation bytes belong to the character before them.
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        ++end;
+    return end;
+}
+
 std::string firstCharacters(const std::string &text, size_t count) {
     size_t end = 0;
-    for (size_t characters = 0; end < text.size() && characters < count; ++characters) {
-        ++end;
-        // Continuation bytes belong to the character before them.
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            ++end;
-    }
+    for (size_t characters = 0; end < text.size() && characters < count; ++characters)
+        end = characterEnd(text, end);
     return text.substr(0, end);
 }
 

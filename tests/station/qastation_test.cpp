@@ -1,6 +1,7 @@
 #include "platform/sim/simbench.h"
 #include "station/qastation.h"
 #include "support/fakeoperator.h"
+#include "support/passthroughcodepage.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,6 @@
 
 namespace dravex {
 namespace {
-
-// Settings stay in memory: the station's own code page conversion is not what these tests are about.
-class PassThroughCodePage : public CodePage {
-public:
-    std::string toAnsi(const std::string &utf8) override { return utf8; }
-    std::string fromAnsi(const std::string &ansi) override { return ansi; }
-};
 
 class QaStationTest : public ::testing::Test {
 protected:
@@ -37,7 +31,7 @@ protected:
     }
 
     SimBench bench;
-    PassThroughCodePage codePage;
+    testing::PassThroughCodePage codePage;
     PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench, "C:\\DRAVEX"};
     std::unique_ptr<QaStation> station = std::make_unique<QaStation>(Variant::V2, services);
 };

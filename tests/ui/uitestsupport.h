@@ -5,6 +5,7 @@
 #include "platform/sim/simbench.h"
 #include "model/operator.h"
 #include "support/fakeoperator.h"
+#include "support/passthroughcodepage.h"
 
 #include <QApplication>
 #include <QObject>
@@ -26,13 +27,6 @@ namespace dravex::testing {
 inline QString u(const char *utf8) {
     return QString::fromUtf8(utf8);
 }
-
-// Settings files in the window tests hold UTF-8; the real conversion has its own tests.
-class PassThroughCodePage : public CodePage {
-public:
-    std::string toAnsi(const std::string &utf8) override { return utf8; }
-    std::string fromAnsi(const std::string &ansi) override { return ansi; }
-};
 
 // The sim bench behind every service, with a fresh program directory for the settings files.
 struct TestServices {
