@@ -5,6 +5,7 @@
 #include "helpers/formattexts.h"
 #include "helpers/helpercontext.h"
 #include "helpers/helpertexts.h"
+#include "helpers/driveargument.h"
 #include "helpers/removedrive.h"
 #include "helpers/removedrivetexts.h"
 #include "helpers/treecopy.h"
@@ -125,7 +126,7 @@ int runSimXcopy(const std::string &commandText, SimBench &bench, std::ostream &o
 }
 
 int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
-    const auto letter = parseRemoveDriveCommand(commandText);
+    const auto letter = parseDriveArgument(commandText);
     if (!letter) {
         err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
         return kExitBadCommandLine;

@@ -1,5 +1,6 @@
 #include "helpers/removedrive.h"
 
+#include "helpers/driveargument.h"
 #include "helpers/helpertexts.h"
 #include "helpers/mountpoints.h"
 #include "helpers/removedrivetexts.h"
@@ -57,19 +58,8 @@ VolumeCheck closeHolders(const DriveMap &map, char letter, GuardRules rules, Hel
 
 } // namespace
 
-std::optional<char> parseRemoveDriveCommand(std::string_view text) {
-    if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':'))
-        return std::nullopt;
-    const char letter = text[0];
-    if (letter >= 'a' && letter <= 'z')
-        return static_cast<char>(letter - 'a' + 'A');
-    if (letter >= 'A' && letter <= 'Z')
-        return letter;
-    return std::nullopt;
-}
-
 int runRemoveDrive(const std::string &commandText, HelperContext &context) {
-    const auto letter = parseRemoveDriveCommand(commandText);
+    const auto letter = parseDriveArgument(commandText);
     if (!letter) {
         context.err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
         return kExitBadCommandLine;

@@ -1,3 +1,4 @@
+#include "helpers/driveargument.h"
 #include "helpers/removedrive.h"
 
 #include "helpers/helpertexts.h"
@@ -12,13 +13,13 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-TEST(ParseRemoveDriveCommand, Table) {
+TEST(ParseDriveArgument, Table) {
     const std::pair<const char *, char> cases[] = {
         {"H", 'H'},  {"H:", 'H'}, {"h", 'H'}, {"z:", 'Z'}, {"", 0},   {"HH", 0},
         {"H:\\", 0}, {"1", 0},    {":", 0},   {"H ", 0},   {" H", 0}, {"H;", 0},
     };
     for (const auto &[text, letter] : cases)
-        EXPECT_EQ(parseRemoveDriveCommand(text).value_or(0), letter) << text;
+        EXPECT_EQ(parseDriveArgument(text).value_or(0), letter) << text;
 }
 
 // RemoveDrive.exe on a copy of a fixture tree, with recording actions.

@@ -1,0 +1,6 @@
+#include "helpers/captest.h"
+#include "helpers/helpermain.h"
+
+int main(int argc, char **argv) {
+    return dravex::runHelperMain(argc, argv, dravex::runCapacityTest);
+}
