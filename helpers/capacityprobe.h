@@ -15,7 +15,7 @@ namespace dravex {
 constexpr std::uint64_t kProbeUnit = 1 << 20;
 constexpr std::size_t kProbeBlock = 4096;
 // The sequential speeds are measured on this much of the real size at most.
-constexpr std::uint64_t kSpeedBytes = 16 << 20;
+constexpr std::uint64_t kSpeedBytes = 8 << 20;
 
 // How the places beyond the real size behave.
 enum class BadPlaces { None, Wrap, Dropped, Failing };
@@ -52,9 +52,10 @@ struct ProbeOptions {
 // that hands back anything else dropped the write, one that fails fails. Where the real size wraps at a
 // whole mebibyte R, the first of the sparse places past R lands within the dense start, so the wrap is
 // always seen. Between the last good and the first bad place, halving finds the boundary. The speeds are
-// timed on up to 16 MiB in the middle of the real size. Every block written is read first and written
-// back at the end, newest first, so the disk holds what it held before; with a flush between stages, as a
-// stick's own cache may reorder writes.
+// timed on up to 8 MiB in the middle of the real size: reading what it holds, then writing over it. Every
+// block written is read first and written back at the end, newest first, so the disk holds what it held
+// before; with a flush between stages and after each place that wraps, as a stick's own cache may reorder
+// writes, and two writes that land on the same flash must arrive in order.
 ProbeOutcome probeCapacity(ProbeDisk &disk, const ProbeOptions &options);
 
 // The pieces as ranges in disk order, touching and overlapping ones joined.
