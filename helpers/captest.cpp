@@ -11,6 +11,7 @@
 #include "platform/linux/sysfs/volumeguard.h"
 #include "platform/linux/sysfs/writeaccess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cerrno>
 #include <cstdio>
@@ -27,6 +28,7 @@ using Outcome = CapacityReport::Outcome;
 // Longer than any single request of a working stick takes, even one busy cleaning up its flash; shorter
 // than the kernel's own patience with a USB disk, so the operator learns first.
 constexpr std::chrono::seconds kAnswerWithin(15);
+constexpr int kOpenAttempts = 3;
 
 std::string error(const std::string &what) {
     return helpertexts::kError + what;
@@ -114,8 +116,7 @@ int runCapacityTest(const std::string &commandText, HelperContext &context) {
         context.err << error(captesttexts::kBadLetter + commandText) << std::endl;
         return kExitBadCommandLine;
     }
-    const DriveMap map = DriveMap::read(context.root);
-    const VolumeCheck check = checkVolume(context.root, map, *letter, context.guardRules());
+    const VolumeCheck check = checkVolume(context.root, DriveMap::read(context.root), *letter, context.guardRules());
     if (!check.volume) {
         context.err << refusalMessage(check) << std::endl;
         return refusalExitCode(check);
@@ -130,56 +131,68 @@ int runCapacityTest(const std::string &commandText, HelperContext &context) {
         return kExitRefused;
     }
 
-    // Held to the end, so that neither udev nor the tool's scan mounts the stick while it is probed.
-    std::optional<DiskLock> lock = DiskLock::acquire(device);
+    // The stick's volumes are unmounted first and the disk locked afterwards: UDisks2 waits for udev after
+    // an unmount, and udev holds back the events of a locked disk. The lock then keeps the tool's scan from
+    // mounting it again until the end; a mount that slipped in between makes the exclusive open fail, and
+    // the volumes are unmounted once more.
     const bool wholeMachine = context.root.isWholeMachine();
-    if (!lock && wholeMachine) {
-        context.err << error(captesttexts::kCannotOpen + device + " (" + std::strerror(errno) + ")") << std::endl;
-        return kExitFailed;
-    }
     std::vector<std::string> unmounted;
-    for (const MappedVolume &each : map.volumes()) {
-        if (each.diskName != volume.diskName || mountPointsOf(context.root, each).empty())
-            continue;
-        if (!context.actions.unmount(each.volumeName)) {
-            context.err << error(helpertexts::kUnmountFailed + each.volumeName) << std::endl;
-            return kExitFailed;
-        }
-        unmounted.push_back(each.volumeName);
-    }
-
+    std::optional<DiskLock> lock;
+    std::unique_ptr<DirectDisk> disk;
     CapacityReport report;
-    ProbeOutcome outcome;
-    {
-        const auto disk = DirectDisk::open(device, wholeMachine, kAnswerWithin);
-        if (!disk) {
+    for (int attempt = 1;; ++attempt) {
+        const DriveMap map = DriveMap::read(context.root);
+        for (const MappedVolume &each : map.volumes()) {
+            if (each.diskName != volume.diskName || mountPointsOf(context.root, each).empty())
+                continue;
+            if (!context.actions.unmount(each.volumeName)) {
+                context.err << error(helpertexts::kUnmountFailed + each.volumeName) << std::endl;
+                return kExitFailed;
+            }
+            if (std::find(unmounted.begin(), unmounted.end(), each.volumeName) == unmounted.end())
+                unmounted.push_back(each.volumeName);
+        }
+        lock.reset();
+        if (auto acquired = DiskLock::acquire(device))
+            lock.emplace(std::move(*acquired));
+        if (!lock && wholeMachine) {
             context.err << error(captesttexts::kCannotOpen + device + " (" + std::strerror(errno) + ")")
                         << std::endl;
-            report.outcome = Outcome::Failed;
-            leaveReport(context, volume, report);
             return kExitFailed;
         }
-        if (disk->size() < 2 * kProbeUnit) {
-            context.err << error(captesttexts::kTooSmall + device) << std::endl;
-            return kExitRefused;
-        }
-        context.out << captesttexts::kTesting << *letter << ": (" << device << ")" << captesttexts::kClaimed
-                    << disk->size() << captesttexts::kBytes << std::endl;
-        ProbeOptions options;
-        const auto start = std::chrono::steady_clock::now();
-        options.clock = [start] {
-            return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        };
-        options.stage = [&context](ProbeStage stage) {
-            const char *line = stage == ProbeStage::Probing     ? captesttexts::kProbing
-                               : stage == ProbeStage::Narrowing ? captesttexts::kNarrowing
-                               : stage == ProbeStage::Timing    ? captesttexts::kTiming
-                                                                : captesttexts::kRestoring;
-            context.out << line << std::endl;
-        };
-        options.runNumber = std::random_device{}() ^ (static_cast<std::uint64_t>(std::random_device{}()) << 32);
-        outcome = probeCapacity(*disk, options);
+        disk = DirectDisk::open(device, wholeMachine, kAnswerWithin);
+        if (disk || errno != EBUSY || attempt == kOpenAttempts)
+            break;
     }
+    if (!disk) {
+        context.err << error(captesttexts::kCannotOpen + device + " (" + std::strerror(errno) + ")")
+                    << std::endl;
+        report.outcome = Outcome::Failed;
+        leaveReport(context, volume, report);
+        return kExitFailed;
+    }
+    if (disk->size() < 2 * kProbeUnit) {
+        context.err << error(captesttexts::kTooSmall + device) << std::endl;
+        return kExitRefused;
+    }
+    context.out << captesttexts::kTesting << *letter << ": (" << device << ")" << captesttexts::kClaimed
+                << disk->size() << captesttexts::kBytes << std::endl;
+    ProbeOptions options;
+    const auto start = std::chrono::steady_clock::now();
+    options.clock = [start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    options.stage = [&context](ProbeStage stage) {
+        const char *line = stage == ProbeStage::Probing     ? captesttexts::kProbing
+                           : stage == ProbeStage::Narrowing ? captesttexts::kNarrowing
+                           : stage == ProbeStage::Timing    ? captesttexts::kTiming
+                                                            : captesttexts::kRestoring;
+        context.out << line << std::endl;
+    };
+    options.runNumber = std::random_device{}() ^ (static_cast<std::uint64_t>(std::random_device{}()) << 32);
+    const ProbeOutcome outcome = probeCapacity(*disk, options);
+    // Closed before anything is mounted again; on a stick that hangs, its last request is left waiting.
+    disk.reset();
     report = outcome.report;
     (report.outcome == Outcome::Genuine ? context.out : context.err) << outcomeText(outcome) << std::flush;
     leaveReport(context, volume, report);

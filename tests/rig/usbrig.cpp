@@ -157,19 +157,28 @@ std::string UsbRig::image(int port) const {
     return (kImages / ("port" + std::to_string(port) + ".img")).string();
 }
 
-void UsbRig::makeImage(int port, const UsbStick &stick) const {
+void UsbRig::makeImage(int port, const UsbStick &stick) {
     const fs::path path = image(port);
     fs::remove(path);
+    m_flash.erase(port);
     const uint64_t bytes = uint64_t{stick.sizeMiB} << 20;
+    const bool counterfeit = stick.flash != Flash::Genuine && stick.flash != Flash::Slow;
     std::ofstream(path, std::ios::binary).close();
-    fs::resize_file(path, bytes);
+    fs::resize_file(path, counterfeit ? uint64_t{stick.realMiB} << 20 : bytes);
+    // The partition table and the file system go onto the addresses the stick claims.
+    fs::path target = path;
+    if (stick.flash != Flash::Genuine) {
+        m_flash[port] = std::make_unique<MappedFlash>(port, path.string(), stick.sizeMiB, stick.flash,
+                                                      stick.realMiB, stick.delayMs);
+        target = m_flash[port]->device();
+    }
     if (stick.partitioned)
-        writePartitionTable(path, bytes, stick.fileSystem, port);
+        writePartitionTable(target, bytes, stick.fileSystem, port);
     if (stick.fileSystem.empty())
         return;
     // The file system is made in a file of its own and laid into the partition afterwards: no loop device,
     // so neither udev nor UDisks2 has anything to do until the stick is plugged.
-    const fs::path area = stick.partitioned ? fs::path(path.string() + ".part") : path;
+    const fs::path area = stick.partitioned ? fs::path(path.string() + ".part") : target;
     if (stick.partitioned) {
         std::ofstream(area, std::ios::binary).close();
         fs::resize_file(area, bytes - kPartitionStart);
@@ -194,7 +203,7 @@ void UsbRig::makeImage(int port, const UsbStick &stick) const {
         writeFiles(area.string(), stick.fileSystem, stick.files);
     if (stick.partitioned) {
         // Sparse, so the image keeps no more than the file system wrote.
-        mustRun({"dd", "if=" + area.string(), "of=" + path.string(), "bs=1M",
+        mustRun({"dd", "if=" + area.string(), "of=" + target.string(), "bs=1M",
                  "seek=" + std::to_string(kPartitionStart >> 20), "conv=notrunc,sparse", "status=none"});
         fs::remove(area);
     }
@@ -243,7 +252,8 @@ void UsbRig::configureGadget(int port, const UsbStick &stick) const {
     writeAttribute(lun / "removable", stick.removable ? "1" : "0");
     writeAttribute(lun / "ro", stick.writeProtected ? "1" : "0");
     writeAttribute(lun / "inquiry_string", stick.inquiry);
-    writeAttribute(lun / "file", image(port));
+    const auto flash = m_flash.find(port);
+    writeAttribute(lun / "file", flash != m_flash.end() ? flash->second->device() : image(port));
     unsigned next = 1;
     for (unsigned slot = 0; slot < stick.emptySlots; ++slot, ++next) {
         const fs::path empty = function / ("lun." + std::to_string(next));
@@ -326,13 +336,28 @@ void UsbRig::pull(int port) {
         ::rmdir((g / ("functions/mass_storage.0/lun." + std::to_string(lun))).c_str());
     for (const char *folder : {"configs/c.1", "functions/mass_storage.0", "strings/0x409", ""})
         ::rmdir((g / folder).c_str());
+    m_flash.erase(port);
     fs::remove(image(port), ignored);
     fs::remove(image(port) + ".iso", ignored);
+    fs::remove(image(port) + ".table", ignored);
 }
 
 void UsbRig::pullAll() {
     for (int port = 0; port < kPorts; ++port)
         pull(port);
+}
+
+void UsbRig::suspend(int port) {
+    const auto flash = m_flash.find(port);
+    if (flash == m_flash.end())
+        fail("port " + std::to_string(port) + " has no mapped flash to suspend");
+    flash->second->suspend();
+}
+
+void UsbRig::resume(int port) {
+    const auto flash = m_flash.find(port);
+    if (flash != m_flash.end())
+        flash->second->resume();
 }
 
 bool UsbRig::isPlugged(int port) const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "platform/processcapture.h"
+#include "rig/flashmap.h"
 
 #include <chrono>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,6 +39,10 @@ struct UsbStick {
     // U3 sticks carried) holding a blank 1 MiB disc.
     unsigned emptySlots = 0;
     bool cdrom = false;
+    // A counterfeit or slow stick (MappedFlash): sizeMiB is then what it claims, realMiB the flash it has.
+    Flash flash = Flash::Genuine;
+    unsigned realMiB = 0;
+    unsigned delayMs = 0;
 };
 
 using RunResult = ProcessResult;
@@ -74,7 +80,11 @@ public:
     std::optional<std::string> disk(int port) const;
     // The block device that holds the stick's file system: the partition, or the whole disk.
     std::optional<std::string> volumeDevice(int port) const;
+    // The stick's flash: as large as it claims, or a counterfeit's real flash.
     std::string image(int port) const;
+    // A stick with MappedFlash stops answering every request, or answers again.
+    void suspend(int port);
+    void resume(int port);
     // SHA-256 of the stick's whole image.
     std::string checksum(int port) const;
 
@@ -83,7 +93,7 @@ public:
                            const std::map<std::string, std::string> &files);
 
 private:
-    void makeImage(int port, const UsbStick &stick) const;
+    void makeImage(int port, const UsbStick &stick);
     void configureGadget(int port, const UsbStick &stick) const;
     void bind(int port);
     // Waits for udev's add (or remove) event of the disks on these ports, then for the udev queue.
@@ -92,6 +102,7 @@ private:
     struct udev *m_udev = nullptr;
     struct udev_monitor *m_monitor = nullptr;
     std::map<int, bool> m_bound;
+    std::map<int, std::unique_ptr<MappedFlash>> m_flash;
 };
 
 // A machine without UDisks2: the service is stopped and cannot be started on demand until this goes.
