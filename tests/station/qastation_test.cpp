@@ -32,7 +32,8 @@ protected:
 
     SimBench bench;
     testing::PassThroughCodePage codePage;
-    PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench, "C:\\DRAVEX"};
+    PlatformServices services{
+        bench, bench, bench, codePage, bench, bench, bench, bench, bench.capacityReports(), "C:\\DRAVEX"};
     std::unique_ptr<QaStation> station = std::make_unique<QaStation>(Variant::V2, services);
 };
 
