@@ -32,6 +32,10 @@ const char *fileSystemName(FormatFileSystem fileSystem) {
     return "FAT";
 }
 
+// A common USB 2.0 stick's sequential speeds, in MB/s.
+constexpr double kWriteMBps = 14.2;
+constexpr double kReadMBps = 31.6;
+
 std::string driveName(char letter) {
     return std::string(1, letter) + ":";
 }
@@ -122,6 +126,37 @@ int runSimXcopy(const std::string &commandText, SimBench &bench, std::ostream &o
         bench.announceChange(command.letter);
     }
     return finishCopy(copy, out, err);
+}
+
+int runSimCaptest(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
+    // The same letter as RemoveDrive.exe takes.
+    const auto letter = parseRemoveDriveCommand(commandText);
+    if (!letter) {
+        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
+        return kExitBadCommandLine;
+    }
+    if (const auto refused = refuseStick(bench, *letter, MediumRule::Required, err))
+        return *refused;
+    const SimDrive &drive = *bench.drive(*letter);
+    CapacityReport report;
+    report.claimedBytes = drive.totalBytes;
+    if (drive.locked) {
+        report.outcome = CapacityReport::Outcome::WriteProtected;
+    } else {
+        const bool counterfeit = drive.realBytes && *drive.realBytes < drive.totalBytes;
+        report.outcome =
+            counterfeit ? CapacityReport::Outcome::Counterfeit : CapacityReport::Outcome::Genuine;
+        report.realBytes = counterfeit ? *drive.realBytes : drive.totalBytes;
+        report.writeMBps = kWriteMBps;
+        report.readMBps = kReadMBps;
+    }
+    if (!bench.setCapacityReport(*letter, report)) {
+        err << helpertexts::kError << simhelpertexts::kCapacityReportFailed << driveName(*letter)
+            << std::endl;
+        return kExitFailed;
+    }
+    out << simhelpertexts::kCapacityChecked << driveName(*letter) << std::endl;
+    return kExitDone;
 }
 
 int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
