@@ -59,6 +59,23 @@ std::optional<int> refuseStick(SimBench &bench, char letter, MediumRule medium, 
     return refusalExitCode(check);
 }
 
+// The stick that a command of a drive letter alone names ("H", "h:"), as RemoveDrive.exe and captest take
+// it, once refuseStick lets it pass; otherwise nothing, with the reason on err and the exit code in refusal.
+std::optional<char> stickNamed(const std::string &commandText, SimBench &bench, MediumRule medium,
+                               std::ostream &err, int &refusal) {
+    const auto letter = parseRemoveDriveCommand(commandText);
+    if (!letter) {
+        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
+        refusal = kExitBadCommandLine;
+        return std::nullopt;
+    }
+    if (const auto refused = refuseStick(bench, *letter, medium, err)) {
+        refusal = *refused;
+        return std::nullopt;
+    }
+    return letter;
+}
+
 } // namespace
 
 int runSimFormat(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
@@ -129,14 +146,10 @@ int runSimXcopy(const std::string &commandText, SimBench &bench, std::ostream &o
 }
 
 int runSimCaptest(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
-    // The same letter as RemoveDrive.exe takes.
-    const auto letter = parseRemoveDriveCommand(commandText);
-    if (!letter) {
-        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
-        return kExitBadCommandLine;
-    }
-    if (const auto refused = refuseStick(bench, *letter, MediumRule::Required, err))
-        return *refused;
+    int refusal = kExitDone;
+    const auto letter = stickNamed(commandText, bench, MediumRule::Required, err, refusal);
+    if (!letter)
+        return refusal;
     const SimDrive &drive = *bench.drive(*letter);
     CapacityReport report;
     report.claimedBytes = drive.totalBytes;
@@ -160,14 +173,11 @@ int runSimCaptest(const std::string &commandText, SimBench &bench, std::ostream 
 }
 
 int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
-    const auto letter = parseRemoveDriveCommand(commandText);
-    if (!letter) {
-        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
-        return kExitBadCommandLine;
-    }
     // A dead stick reads as having no medium, and must still be taken off the machine.
-    if (const auto refused = refuseStick(bench, *letter, MediumRule::MayBeMissing, err))
-        return *refused;
+    int refusal = kExitDone;
+    const auto letter = stickNamed(commandText, bench, MediumRule::MayBeMissing, err, refusal);
+    if (!letter)
+        return refusal;
     bench.unplug(*letter);
     out << removedrivetexts::kPoweredOff << driveName(*letter) << std::endl;
     return kExitDone;

@@ -66,7 +66,7 @@ std::string escape(const std::string &value) {
     return text;
 }
 
-std::optional<uint64_t> parseCount(const std::string &text) {
+std::optional<uint64_t> parseCount(std::string_view text) {
     if (text.empty() || text.size() > 20)
         return std::nullopt;
     uint64_t value = 0;
@@ -150,10 +150,10 @@ std::string reportText(const CapacityReport &report) {
 }
 
 std::optional<CapacityReport> parseReport(std::string_view text) {
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     for (size_t start = 0;;) {
         const size_t blank = text.find(' ', start);
-        fields.emplace_back(text.substr(start, blank - start));
+        fields.push_back(text.substr(start, blank - start));
         if (blank == std::string_view::npos)
             break;
         start = blank + 1;
@@ -304,19 +304,12 @@ std::optional<uint64_t> parseSize(std::string_view text) {
         if (shift)
             text.remove_suffix(1);
     }
-    if (text.empty() || text.size() > 19)
-        return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    // 19 digits cannot overflow; the limit keeps byte counts in the signed range file sizes use.
+    const auto value = parseCount(text);
+    // The limit keeps byte counts in the signed range file sizes use.
     constexpr uint64_t kLimit = 1ull << 63;
-    if (value == 0 || value > (kLimit >> shift))
+    if (!value || *value == 0 || *value > (kLimit >> shift))
         return std::nullopt;
-    return value << shift;
+    return *value << shift;
 }
 
 std::optional<char> descriptorLetter(std::string_view fileName) {

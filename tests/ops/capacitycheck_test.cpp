@@ -44,8 +44,9 @@ protected:
         window.setPointerListener([this](int pointer) { pointers.push_back(pointer); });
     }
 
-    SimDrive &plug(char letter) {
+    SimDrive &plug(char letter, std::optional<CapacityReport> report = std::nullopt) {
         SimDrive stick;
+        stick.capacityReport = report;
         stick.letter = letter;
         stick.label = "STICK";
         stick.totalBytes = 16 * kGiB;
@@ -68,8 +69,7 @@ protected:
     }
     // The verdict cell of stick F with this report, after a content check put its verdict there.
     std::string verdictWith(const CapacityReport &report, const std::string &contentVerdict = "") {
-        plug('F');
-        bench.setCapacityReport('F', report);
+        plug('F', report);
         scan.chus();
         table.slots[0].checkResult = contentVerdict;
         applyCapacityReports(table, bench.capacityReports());
@@ -154,13 +154,10 @@ TEST_F(CapacityCheckTest, AGenuineStickLeavesTheContentVerdictEveryOtherOutcomeR
 }
 
 TEST_F(CapacityCheckTest, SpeedsTakeTheUsedSpaceCellOnlyWhenBothWereMeasured) {
-    plug('F');
-    plug('G');
-    plug('H');
+    plug('F', CapacityReport{Outcome::Genuine, 16 * kGiB, 16 * kGiB, 12.34, 25.05});
+    plug('G', CapacityReport{Outcome::Failed, 16 * kGiB, 0, 9.5, 0});
+    plug('H', CapacityReport{Outcome::NoResponse, 16 * kGiB, 0, 0, 0});
     plug('J');
-    bench.setCapacityReport('F', CapacityReport{Outcome::Genuine, 16 * kGiB, 16 * kGiB, 12.34, 25.05});
-    bench.setCapacityReport('G', CapacityReport{Outcome::Failed, 16 * kGiB, 0, 9.5, 0});
-    bench.setCapacityReport('H', CapacityReport{Outcome::NoResponse, 16 * kGiB, 0, 0, 0});
     rescan();
     EXPECT_EQ(table.slots[0].usedSpace, "写 12.3 读 25.1 MB/s");
     EXPECT_EQ(table.slots[1].usedSpace, "已用:1,073,741,824字节");
@@ -172,10 +169,9 @@ TEST_F(CapacityCheckTest, SpeedsTakeTheUsedSpaceCellOnlyWhenBothWereMeasured) {
 }
 
 TEST_F(CapacityCheckTest, OnlyListedRowsShowAReportAndAPulledStickTakesItsReportAlong) {
-    plug('F');
-    plug('G').mediumPresent = false;
-    bench.setCapacityReport('F', CapacityReport{Outcome::Damaged, 16 * kGiB, 0, 1, 1});
-    bench.setCapacityReport('G', CapacityReport{Outcome::Damaged, 16 * kGiB, 0, 1, 1});
+    const CapacityReport damaged{Outcome::Damaged, 16 * kGiB, 0, 1, 1};
+    plug('F', damaged);
+    plug('G', damaged).mediumPresent = false;
     rescan();
     EXPECT_EQ(table.slots[0].checkResult, "坏块");
     EXPECT_EQ(table.slots[1].letter, "G");

@@ -24,30 +24,25 @@ std::string fieldsOf(const SimDrive &d) {
 }
 
 TEST(StickDescriptorTest, ReadsEveryKeyAsWrittenAndDefaultsTheLeftOutOnes) {
-    auto parsed =
-        parseStickDescriptor("# a stick\nletter=K\r\nlabel= MY DISK=1\n\nfileSystem=exFAT\n"
-                             "capacity=17179869184\nmedium=0\nlocked=1\nvendor=SMI\nproduct=USB DISK\n"
-                             "revision=1100\nserial=AA00000000011111\nvid=090c\npid=1000");
-    ASSERT_TRUE(parsed.drive) << parsed.problem;
-    EXPECT_EQ(fieldsOf(*parsed.drive),
-              "K| MY DISK=1|exFAT|17179869184|01|SMI|USB DISK|1100|AA00000000011111|090c|1000||");
-
-    parsed = parseStickDescriptor("letter=F\ncapacity=0\n");
-    ASSERT_TRUE(parsed.drive) << parsed.problem;
-    EXPECT_EQ(fieldsOf(*parsed.drive), "F||FAT32|0|10||||||||");
-}
-
-TEST(StickDescriptorTest, ACounterfeitsRealSizeAndTheLastCapacityReport) {
-    auto parsed = parseStickDescriptor("letter=H\ncapacity=17179869184\nreal=8G\n"
-                                       "capacityCheck=counterfeit 17179869184 8589934592 12.5 25\n");
-    ASSERT_TRUE(parsed.drive) << parsed.problem;
-    EXPECT_EQ(fieldsOf(*parsed.drive),
-              "H||FAT32|17179869184|10|||||||real 8589934592|1 17179869184 8589934592 12.5 25");
-
-    // As written: bytes.
-    parsed = parseStickDescriptor("letter=H\ncapacity=5\nreal=0\ncapacityCheck=no-response 5 0 0 0.25\n");
-    ASSERT_TRUE(parsed.drive) << parsed.problem;
-    EXPECT_EQ(fieldsOf(*parsed.drive), "H||FAT32|5|10|||||||real 0|5 5 0 0 0.25");
+    const std::pair<const char *, const char *> cases[] = {
+        {"# a stick\nletter=K\r\nlabel= MY DISK=1\n\nfileSystem=exFAT\ncapacity=17179869184\n"
+         "medium=0\nlocked=1\nvendor=SMI\nproduct=USB DISK\nrevision=1100\nserial=AA00000000011111\n"
+         "vid=090c\npid=1000",
+         "K| MY DISK=1|exFAT|17179869184|01|SMI|USB DISK|1100|AA00000000011111|090c|1000||"},
+        {"letter=F\ncapacity=0\n", "F||FAT32|0|10||||||||"},
+        // A counterfeit's real size given by hand, and its last report.
+        {"letter=H\ncapacity=17179869184\nreal=8G\n"
+         "capacityCheck=counterfeit 17179869184 8589934592 12.5 25\n",
+         "H||FAT32|17179869184|10|||||||real 8589934592|1 17179869184 8589934592 12.5 25"},
+        // The real size as written: in bytes.
+        {"letter=H\ncapacity=5\nreal=0\ncapacityCheck=no-response 5 0 0 0.25\n",
+         "H||FAT32|5|10|||||||real 0|5 5 0 0 0.25"},
+    };
+    for (const auto &[text, fields] : cases) {
+        const auto parsed = parseStickDescriptor(text);
+        ASSERT_TRUE(parsed.drive) << parsed.problem;
+        EXPECT_EQ(fieldsOf(*parsed.drive), fields);
+    }
 }
 
 TEST(StickDescriptorTest, WritingAndReadingGiveTheSameStickWhateverTheTextsHold) {
