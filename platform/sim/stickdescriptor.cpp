@@ -1,5 +1,6 @@
 #include "platform/sim/stickdescriptor.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -102,29 +103,19 @@ bool isUsbId(const std::string &text) {
 
 using Outcome = CapacityReport::Outcome;
 
-const char *outcomeName(Outcome outcome) {
-    switch (outcome) {
-    case Outcome::Genuine:
-        return "genuine";
-    case Outcome::Counterfeit:
-        return "counterfeit";
-    case Outcome::Damaged:
-        return "damaged";
-    case Outcome::WriteProtected:
-        return "write-protected";
-    case Outcome::NoResponse:
-        return "no-response";
-    case Outcome::Failed:
-        break;
-    }
-    return "failed";
+// In the order of the outcomes, with the names the report file gives them.
+constexpr std::array<std::string_view, 6> kOutcomeNames{"genuine",         "counterfeit", "damaged",
+                                                        "write-protected", "failed",      "no-response"};
+
+std::string_view outcomeName(Outcome outcome) {
+    const auto index = static_cast<size_t>(outcome);
+    return index < kOutcomeNames.size() ? kOutcomeNames[index] : "failed";
 }
 
 std::optional<Outcome> outcomeNamed(std::string_view name) {
-    for (Outcome outcome : {Outcome::Genuine, Outcome::Counterfeit, Outcome::Damaged, Outcome::WriteProtected,
-                            Outcome::Failed, Outcome::NoResponse})
-        if (name == outcomeName(outcome))
-            return outcome;
+    for (size_t index = 0; index < kOutcomeNames.size(); ++index)
+        if (name == kOutcomeNames[index])
+            return static_cast<Outcome>(index);
     return std::nullopt;
 }
 
