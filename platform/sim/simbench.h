@@ -36,8 +36,8 @@ struct SimLaunch {
 // holds its files. refreshDriveList() reads the descriptors again; plug, unplug, setLocked, format and
 // SetVolumeLabelA write them; a malformed descriptor leaves its stick out. A drive's capacity is its
 // totalBytes and its free space is the capacity less the bytes of the files in its folder. Drives
-// returned by plug() and drive() stay valid until their stick leaves. A stick's capacity report, in its
-// descriptor there, leaves with it too.
+// returned by plug() and drive() stay valid until their stick leaves. A stick's capacity report (in folder
+// mode kept in its descriptor) leaves with the stick.
 class SimBench : public VolumeServices,
                  public Launcher,
                  public DeviceChangeSource,
