@@ -1,3 +1,4 @@
+#include "platform/linux/process/linuxcapacityreports.h"
 #include "platform/linux/process/linuxlauncher.h"
 #include "platform/linux/sysfs/udevdevicechangesource.h"
 #include "platform/linux/sysfs/volumeguard.h"
@@ -34,14 +35,17 @@ int main(int argc, char *argv[]) {
     dravex::IconvCodePage codePage;
     dravex::UdevDeviceChangeSource deviceChanges;
     const std::string programDirectory = QCoreApplication::applicationDirPath().toStdString();
-    // The helper programs format.com, xcopy and RemoveDrive.exe live next to the tool.
+    dravex::LinuxCapacityReports capacityReports(
+        [&volumes]() -> const dravex::DriveMap & { return volumes.driveMap(); });
+    // The helper programs format.com, xcopy, RemoveDrive.exe and captest live next to the tool.
     dravex::LinuxLauncher launcher(
         programDirectory, [&volumes](const std::string &path) { return volumes.nativePath(path); },
-        [&volumes] { return dravex::scannedDisksText(volumes.driveMap()); });
+        [&volumes] { return dravex::scannedDisksText(volumes.driveMap()); }, capacityReports.folder());
     dravex::LinuxManagementData management(volumes);
     dravex::LinuxUsbStorageRegistry registry(volumes);
-    dravex::PlatformServices services{volumes,    directories, files,         codePage,        launcher,
-                                      management, registry,    deviceChanges, programDirectory};
+    dravex::PlatformServices services{volumes,         directories,     files,    codePage,
+                                      launcher,        management,      registry, deviceChanges,
+                                      capacityReports, programDirectory};
     dravex::QaStation station(kVariant, services);
     dravex::Form1 window(station, DRAVEX_CONTACT_ADDRESS);
     window.load();

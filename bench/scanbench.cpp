@@ -62,7 +62,8 @@ struct BenchServices {
     PlatformServices services;
 
     BenchServices(VolumeServices &volumes, ManagementData &management, RegistryReader &registry)
-        : services{volumes, idle, idle, codePage, idle, management, registry, idle, "C:\\DRAVEX"} {}
+        : services{volumes, idle, idle, codePage, idle, management, registry, idle, idle.capacityReports(),
+                   "C:\\DRAVEX"} {}
 };
 
 bool scanFilledAllRows(const DriveTable &table) {
@@ -210,7 +211,8 @@ int main() {
         bench.plug(drive);
     }
     IconvCodePage simCodePage;
-    PlatformServices simServices{bench, bench, bench, simCodePage, bench, bench, bench, bench, "C:\\DRAVEX"};
+    PlatformServices simServices{
+        bench, bench, bench, simCodePage, bench, bench, bench, bench, bench.capacityReports(), "C:\\DRAVEX"};
     QaStation simStation(Variant::V2, simServices);
     const DriveTable &simTable = simStation.driveTable();
     simStation.scan();

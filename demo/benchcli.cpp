@@ -1,6 +1,7 @@
 #include "demo/benchcli.h"
 
 #include "platform/sim/simbench.h"
+#include "platform/sim/stickdescriptor.h"
 
 #include <map>
 
@@ -117,8 +118,8 @@ PlugRequest parsePlug(char letter, const std::vector<std::string> &options) {
     std::map<std::string, std::string> values;
     bool locked = false;
     bool noMedium = false;
-    static const char *const kValued[] = {"--label",    "--size",   "--fs",  "--vendor", "--product",
-                                          "--revision", "--serial", "--vid", "--pid"};
+    static const char *const kValued[] = {"--label",   "--size",     "--real",   "--fs",  "--vendor",
+                                          "--product", "--revision", "--serial", "--vid", "--pid"};
     for (size_t i = 0; i < options.size(); ++i) {
         const std::string &option = options[i];
         if (option == "--locked" || option == "--no-medium") {
@@ -147,6 +148,11 @@ PlugRequest parsePlug(char letter, const std::vector<std::string> &options) {
     if (!size)
         return refused("bad size \"" + values["--size"] + "\": bytes, or a number with K, M or G");
     drive.totalBytes = *size;
+    if (values.count("--real")) {
+        drive.realBytes = parseSize(values["--real"]);
+        if (!drive.realBytes || *drive.realBytes >= *size)
+            return refused("--real is a size below --size, e.g. --size 16G --real 8G");
+    }
     drive.label = values["--label"];
     if (hasControlCharacter(drive.label) || characterCount(drive.label) > kLabelCharacters)
         return refused("a label has at most 11 characters and no control characters");
@@ -204,8 +210,9 @@ std::string benchUsage() {
            "commands:\n"
            "  plug LETTER --size SIZE [--label TEXT] [--fs FAT|FAT32|exFAT|NTFS]\n"
            "       [--vendor TEXT] [--product TEXT] [--revision TEXT] [--serial TEXT]\n"
-           "       [--vid XXXX --pid XXXX] [--locked] [--no-medium]\n"
-           "                   a new stick; SIZE in bytes or with K, M, G (powers of two): 16G, 512M\n"
+           "       [--vid XXXX --pid XXXX] [--locked] [--no-medium] [--real SIZE]\n"
+           "                   a new stick; SIZE in bytes or with K, M, G (powers of two): 16G, 512M;\n"
+           "                   --real makes it a counterfeit that holds only that much\n"
            "  unplug LETTER    pulls the stick and everything on it\n"
            "  lock LETTER      sets the write-protect switch\n"
            "  unlock LETTER    releases it\n"
@@ -215,47 +222,6 @@ std::string benchUsage() {
            "FOLDER/sticks/LETTER; copy files there to put them on the stick.\n"
            "\n"
            "exit status: 0 done, 1 the bench could not do it, 2 bad arguments\n";
-}
-
-std::optional<uint64_t> parseSize(std::string_view text) {
-    unsigned shift = 0;
-    if (!text.empty()) {
-        switch (text.back()) {
-        case 'K':
-        case 'k':
-            shift = 10;
-            break;
-        case 'M':
-        case 'm':
-            shift = 20;
-            break;
-        case 'G':
-        case 'g':
-            shift = 30;
-            break;
-        case 'T':
-        case 't':
-            shift = 40;
-            break;
-        default:
-            break;
-        }
-        if (shift)
-            text.remove_suffix(1);
-    }
-    if (text.empty() || text.size() > 19)
-        return std::nullopt;
-    uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    // 19 digits cannot overflow; the limit keeps byte counts in the signed range file sizes use.
-    constexpr uint64_t kLimit = 1ull << 63;
-    if (value == 0 || value > (kLimit >> shift))
-        return std::nullopt;
-    return value << shift;
 }
 
 int runBenchCli(std::vector<std::string> arguments, const std::string &defaultFolder, std::ostream &out,

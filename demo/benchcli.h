@@ -1,10 +1,7 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <ostream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace dravex {
@@ -16,10 +13,6 @@ constexpr int kBenchBadArguments = 2; // usage text on standard error
 
 // The usage text that --help prints.
 std::string benchUsage();
-
-// "16G", "512M", "64K" (powers of two) or a plain count of bytes; nothing for anything else, zero, or a
-// size beyond 2^63 bytes.
-std::optional<uint64_t> parseSize(std::string_view text);
 
 // dravex-bench's whole work on its arguments (without the program name). Arguments that start with a
 // command work on defaultFolder; none is given when it is empty.

@@ -12,9 +12,9 @@ DemoMachine::DemoMachine(const std::filesystem::path &benchFolder, const std::st
                      const auto path = m_bench.nativePath(windowsPath);
                      return path ? std::optional<std::string>(path->string()) : std::nullopt;
                  }),
-      m_watcher(m_bench.sticksFolder()), m_services{m_bench,    m_bench,    m_bench,
-                                                    m_codePage, m_launcher, m_bench,
-                                                    m_bench,    m_watcher,  std::move(programDirectory)} {
+      m_watcher(m_bench.sticksFolder()),
+      m_services{m_bench, m_bench, m_bench, m_codePage, m_launcher, m_bench, m_bench,
+                 m_watcher, m_bench.capacityReports(), std::move(programDirectory)} {
     qputenv("DRAVEX_BENCH", QByteArray::fromStdString(std::filesystem::absolute(benchFolder).string()));
 }
 

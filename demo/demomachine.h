@@ -15,7 +15,8 @@ namespace dravex {
 // started as real processes, and the bench folder watched for device changes.
 class DemoMachine {
 public:
-    // toolDirectory holds format.com and xcopy; programDirectory the settings files and RemoveDrive.exe.
+    // toolDirectory holds format.com, xcopy and captest; programDirectory the settings files and
+    // RemoveDrive.exe.
     // Sets DRAVEX_BENCH in this process's environment, which the helper programs inherit.
     DemoMachine(const std::filesystem::path &benchFolder, const std::string &toolDirectory,
                 std::string programDirectory);

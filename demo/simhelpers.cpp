@@ -4,8 +4,8 @@
 #include "helpers/format.h"
 #include "helpers/formattexts.h"
 #include "helpers/helpercontext.h"
-#include "helpers/helpertexts.h"
 #include "helpers/driveargument.h"
+#include "helpers/helpertexts.h"
 #include "helpers/removedrive.h"
 #include "helpers/removedrivetexts.h"
 #include "helpers/treecopy.h"
@@ -33,6 +33,10 @@ const char *fileSystemName(FormatFileSystem fileSystem) {
     return "FAT";
 }
 
+// A common USB 2.0 stick's sequential speeds, in MB/s.
+constexpr double kWriteMBps = 14.2;
+constexpr double kReadMBps = 31.6;
+
 std::string driveName(char letter) {
     return std::string(1, letter) + ":";
 }
@@ -54,6 +58,23 @@ std::optional<int> refuseStick(SimBench &bench, char letter, MediumRule medium, 
     check.detail = driveName(letter);
     err << refusalMessage(check) << std::endl;
     return refusalExitCode(check);
+}
+
+// The stick that a command of a drive letter alone names ("H", "h:"), as RemoveDrive.exe and captest take
+// it, once refuseStick lets it pass; otherwise nothing, with the reason on err and the exit code in refusal.
+std::optional<char> stickNamed(const std::string &commandText, SimBench &bench, MediumRule medium,
+                               std::ostream &err, int &refusal) {
+    const auto letter = parseDriveArgument(commandText);
+    if (!letter) {
+        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
+        refusal = kExitBadCommandLine;
+        return std::nullopt;
+    }
+    if (const auto refused = refuseStick(bench, *letter, medium, err)) {
+        refusal = *refused;
+        return std::nullopt;
+    }
+    return letter;
 }
 
 } // namespace
@@ -125,15 +146,39 @@ int runSimXcopy(const std::string &commandText, SimBench &bench, std::ostream &o
     return finishCopy(copy, out, err);
 }
 
-int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
-    const auto letter = parseDriveArgument(commandText);
-    if (!letter) {
-        err << helpertexts::kError << removedrivetexts::kBadLetter << commandText << std::endl;
-        return kExitBadCommandLine;
+int runSimCaptest(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
+    int refusal = kExitDone;
+    const auto letter = stickNamed(commandText, bench, MediumRule::Required, err, refusal);
+    if (!letter)
+        return refusal;
+    const SimDrive &drive = *bench.drive(*letter);
+    CapacityReport report;
+    report.claimedBytes = drive.totalBytes;
+    if (drive.locked) {
+        report.outcome = CapacityReport::Outcome::WriteProtected;
+    } else {
+        const bool counterfeit = drive.realBytes && *drive.realBytes < drive.totalBytes;
+        report.outcome =
+            counterfeit ? CapacityReport::Outcome::Counterfeit : CapacityReport::Outcome::Genuine;
+        report.realBytes = counterfeit ? *drive.realBytes : drive.totalBytes;
+        report.writeMBps = kWriteMBps;
+        report.readMBps = kReadMBps;
     }
+    if (!bench.setCapacityReport(*letter, report)) {
+        err << helpertexts::kError << simhelpertexts::kCapacityReportFailed << driveName(*letter)
+            << std::endl;
+        return kExitFailed;
+    }
+    out << simhelpertexts::kCapacityChecked << driveName(*letter) << std::endl;
+    return kExitDone;
+}
+
+int runSimRemoveDrive(const std::string &commandText, SimBench &bench, std::ostream &out, std::ostream &err) {
     // A dead stick reads as having no medium, and must still be taken off the machine.
-    if (const auto refused = refuseStick(bench, *letter, MediumRule::MayBeMissing, err))
-        return *refused;
+    int refusal = kExitDone;
+    const auto letter = stickNamed(commandText, bench, MediumRule::MayBeMissing, err, refusal);
+    if (!letter)
+        return refusal;
     bench.unplug(*letter);
     out << removedrivetexts::kPoweredOff << driveName(*letter) << std::endl;
     return kExitDone;

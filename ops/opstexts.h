@@ -15,5 +15,10 @@ inline constexpr const char *kEjectOnePrefix = "卸载";
 inline constexpr const char *kEjectOneSuffix = "盘，请单击...";
 inline constexpr const char *kEjectProgramMissing = "无法启动RemoveDrive.exe";
 inline constexpr const char *kRelabelRefused = "以下U盘的卷标未能修改：";
+inline constexpr const char *kCapacityStarting = "正在启动容量测试…";
+inline constexpr const char *kCapacityStarted = "容量测试已启动。";
+inline constexpr const char *kCapacityProgramMissing = "无法启动容量测试程序 captest。";
+// A stick's write and read speeds in MB/s, in place of its used space.
+inline constexpr const char *kSpeedsFormat = "写 %.1f 读 %.1f MB/s";
 
 } // namespace dravex::opstexts

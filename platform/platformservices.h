@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/capacityreports.h"
 #include "platform/codepage.h"
 #include "platform/devicechangesource.h"
 #include "platform/directorysearch.h"
@@ -23,6 +24,7 @@ struct PlatformServices {
     ManagementData &management;
     RegistryReader &registry;
     DeviceChangeSource &deviceChanges;
+    CapacityReports &capacityReports;
     // The folder that holds the program, with "\" as separator where the logic appends to it.
     std::string programDirectory;
 };

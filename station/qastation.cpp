@@ -1,5 +1,6 @@
 #include "station/qastation.h"
 
+#include "ops/capacitycheck.h"
 #include "ops/copyall.h"
 #include "ops/eject.h"
 #include "ops/formatall.h"
@@ -25,11 +26,15 @@ QaStation::QaStation(Variant variant, PlatformServices &services)
 
 QaStation::~QaStation() {
     m_services.deviceChanges.setListener({});
+    m_services.capacityReports.setListener({});
 }
 
 void QaStation::scan() {
     m_scan.chus();
     m_contentCheck.reportMissingReference();
+    // The scan writes every row afresh: each stick's report goes back in, and a stick pulled or plugged in
+    // again has none.
+    applyCapacityReports(m_table, m_services.capacityReports);
 }
 
 void QaStation::loadSettings() {
@@ -39,17 +44,26 @@ void QaStation::loadSettings() {
 void QaStation::watchDeviceChanges(std::function<void()> afterScan) {
     if (!afterScan) {
         m_services.deviceChanges.setListener({});
+        m_services.capacityReports.setListener({});
         return;
     }
     // One complete scan per notification, before anything else happens.
-    m_services.deviceChanges.setListener([this, afterScan = std::move(afterScan)] {
+    m_services.deviceChanges.setListener([this, afterScan] {
         scan();
+        afterScan();
+    });
+    m_services.capacityReports.setListener([this, afterScan] {
+        applyCapacityReports(m_table, m_services.capacityReports);
         afterScan();
     });
 }
 
 void QaStation::formatAll(Operator &person) {
     formatAllDrives(m_table, m_state, m_configDialog, m_services.launcher, person);
+}
+
+void QaStation::capacityCheckAll() {
+    startCapacityChecks(m_table, m_state, m_services.launcher);
 }
 
 void QaStation::copyAll() {

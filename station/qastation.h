@@ -36,14 +36,17 @@ public:
     ConfigDialog &configDialog() { return m_configDialog; }
     SettingsFiles &settings() { return m_settings; }
 
-    // Rebuilds the drive table from the drives present (F5, and every plug and pull once watched).
+    // Rebuilds the drive table from the drives present (F5, and every plug and pull once watched), with
+    // each stick's capacity report.
     void scan();
     // Start-up: reads the settings files into the status panels and the configuration dialog.
     void loadSettings();
-    // From now on every device change rescans, then tells afterScan; an empty function stops watching.
+    // From now on every device change rescans, and every capacity report that arrives is shown, then
+    // afterScan is told; an empty function stops watching.
     void watchDeviceChanges(std::function<void()> afterScan);
 
     void formatAll(Operator &person); // F2
+    void capacityCheckAll();          // F3
     void copyAll();                   // F4
     void relabelAll();                // F6
     void testLocks();                 // F7

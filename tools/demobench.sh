@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the demo's bench folder when it is missing: three sticks with different labels and identities,
-# one with a few files, and a customer folder to pick in the configuration dialog (F1). Sticks already
-# there are kept.
+# one with a few files, one a counterfeit holding half of what it claims, and a customer folder to pick in
+# the configuration dialog (F1). Sticks already there are kept.
 # Usage: tools/demobench.sh BUILD-FOLDER BENCH-FOLDER
 set -euo pipefail
 build="$1"
@@ -9,7 +9,7 @@ bench="$2"
 [ -d "$bench/customer" ] && exit 0
 tool="$build/demo/dravex-bench"
 [ -e "$bench/sticks/H.stick" ] || "$tool" "$bench" plug H --label UDISK --size 16G --vendor Kingston --product "DataTraveler 3.0" \
-    --revision PMAP --serial 60A44C3FAE22BE11590A0068 --vid 0951 --pid 1666 >/dev/null
+    --revision PMAP --serial 60A44C3FAE22BE11590A0068 --vid 0951 --pid 1666 --real 8G >/dev/null
 [ -e "$bench/sticks/J.stick" ] || "$tool" "$bench" plug J --label BACKUP --size 8G --fs exFAT --vendor SanDisk --product "Cruzer Blade" \
     --revision 1.00 --serial 4C530001230716115362 --vid 0781 --pid 5567 >/dev/null
 [ -e "$bench/sticks/K.stick" ] || "$tool" "$bench" plug K --label "NO NAME" --size 2G --vendor SMI --product "USB DISK" \

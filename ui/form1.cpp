@@ -346,6 +346,9 @@ void Form1::createMenu() {
     clickOn(addMenuEntry("mnuRef", kMenuRefresh, Qt::Key_F5), m_refreshButton);
     addMenuSeparator("s");
     clickOn(addMenuEntry("mnuClock", kMenuLockTest, Qt::Key_F7), m_lockTestButton);
+    // The button row is the design's and has no place for it: the menu entry and F3 alone start it.
+    connect(addMenuEntry("mnuCapacity", kMenuCapacity, Qt::Key_F3), &QAction::triggered, this,
+            &Form1::capacityCheckAll);
     addMenuSeparator("d");
     clickOn(addMenuEntry("mnuEject", kMenuEject, Qt::Key_F8), m_ejectAllButton);
     addMenuSeparator("oo");
@@ -390,6 +393,11 @@ void Form1::showFileInformation(int row) {
 
 void Form1::testLocks() {
     m_station.testLocks();
+    refreshViews();
+}
+
+void Form1::capacityCheckAll() {
+    m_station.capacityCheckAll();
     refreshViews();
 }
 

@@ -88,6 +88,7 @@ private:
     void testLocks();
     void checkContents();
     void formatAll();
+    void capacityCheckAll();
     void copyAll();
     void relabelAll();
     void ejectAll();

@@ -31,6 +31,7 @@ inline constexpr const char *kMenuConfigure = "配置…(&N)";
 inline constexpr const char *kMenuCopy = "复制(&C)";
 inline constexpr const char *kMenuRefresh = "刷新(&R)";
 inline constexpr const char *kMenuLockTest = "测锁(&L)";
+inline constexpr const char *kMenuCapacity = "容量测试";
 inline constexpr const char *kMenuEject = "弹出(&E)";
 inline constexpr const char *kMenuExit = "退出(&X)";
 

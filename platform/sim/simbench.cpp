@@ -175,6 +175,17 @@ bool SimBench::format(char letter, const std::string &fileSystem, const std::str
     return !m_folderMode || writeDescriptor(*found);
 }
 
+bool SimBench::setCapacityReport(char letter, std::optional<CapacityReport> report) {
+    SimDrive *found = freshDrive(letter);
+    if (!found)
+        return false;
+    found->capacityReport = std::move(report);
+    if (m_folderMode && !writeDescriptor(*found))
+        return false;
+    m_capacityReports.notify();
+    return true;
+}
+
 bool SimBench::announceChange(char letter) {
     SimDrive *found = freshDrive(letter);
     return found && (!m_folderMode || writeDescriptor(*found));

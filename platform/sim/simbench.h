@@ -6,6 +6,7 @@
 #include "platform/launcher.h"
 #include "platform/managementdata.h"
 #include "platform/registryreader.h"
+#include "platform/sim/simcapacityreports.h"
 #include "platform/sim/simdrive.h"
 #include "platform/volumeservices.h"
 
@@ -35,7 +36,8 @@ struct SimLaunch {
 // holds its files. refreshDriveList() reads the descriptors again; plug, unplug, setLocked, format and
 // SetVolumeLabelA write them; a malformed descriptor leaves its stick out. A drive's capacity is its
 // totalBytes and its free space is the capacity less the bytes of the files in its folder. Drives
-// returned by plug() and drive() stay valid until their stick leaves.
+// returned by plug() and drive() stay valid until their stick leaves. A stick's capacity report (in folder
+// mode kept in its descriptor) leaves with the stick.
 class SimBench : public VolumeServices,
                  public Launcher,
                  public DeviceChangeSource,
@@ -78,6 +80,14 @@ public:
     bool announceChange(char letter);
     // Bytes of the files in the stick's folder, links followed.
     uint64_t usedBytes(char letter) const;
+
+    // The capacity checks' results, with a listener of their own (see SimCapacityReports).
+    CapacityReports &capacityReports() { return m_capacityReports; }
+    bool hasCapacityListener() const { return m_capacityReports.hasListener(); }
+    // Leaves a report on the stick at the letter, as a capacity check does when it ends, or takes it away
+    // (nothing), then tells the reports' listener; false when there is no stick at the letter or its
+    // descriptor cannot be written.
+    bool setCapacityReport(char letter, std::optional<CapacityReport> report);
 
     // Device changes: delivers one notification to the listener, as the system would.
     void fireDeviceChange();
@@ -153,6 +163,7 @@ private:
     long m_nextProcessId = 1000;
     int m_volumeQueries = 0;
     int m_driveListRefreshes = 0;
+    SimCapacityReports m_capacityReports{*this};
 };
 
 } // namespace dravex

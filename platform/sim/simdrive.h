@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/capacityreports.h"
 #include "platform/volumeservices.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace dravex {
@@ -22,6 +24,10 @@ struct SimDrive {
     // The USB identity. With vendor and serial both empty the management data knows no disk for the
     // drive; without a vendor ID it is missing from the USB mass-storage list.
     std::string vendor, product, revision, serial, vendorId, productId;
+    // A counterfeit stick's real size, below the capacity it claims; nothing for a genuine stick.
+    std::optional<uint64_t> realBytes;
+    // What the last capacity check found on this stick; it leaves with the stick.
+    std::optional<CapacityReport> capacityReport;
 };
 
 } // namespace dravex

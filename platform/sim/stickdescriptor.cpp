@@ -1,7 +1,11 @@
 #include "platform/sim/stickdescriptor.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <limits>
 #include <set>
+#include <vector>
 
 namespace dravex {
 
@@ -63,7 +67,7 @@ std::string escape(const std::string &value) {
     return text;
 }
 
-std::optional<uint64_t> parseCount(const std::string &text) {
+std::optional<uint64_t> parseCount(std::string_view text) {
     if (text.empty() || text.size() > 20)
         return std::nullopt;
     uint64_t value = 0;
@@ -95,6 +99,66 @@ bool isUsbId(const std::string &text) {
         if (!isHexDigit(c))
             return false;
     return true;
+}
+
+using Outcome = CapacityReport::Outcome;
+
+// In the order of the outcomes, with the names the report file gives them.
+constexpr std::array<std::string_view, 6> kOutcomeNames{"genuine",         "counterfeit", "damaged",
+                                                        "write-protected", "failed",      "no-response"};
+
+std::string_view outcomeName(Outcome outcome) {
+    const auto index = static_cast<size_t>(outcome);
+    return index < kOutcomeNames.size() ? kOutcomeNames[index] : "failed";
+}
+
+std::optional<Outcome> outcomeNamed(std::string_view name) {
+    for (size_t index = 0; index < kOutcomeNames.size(); ++index)
+        if (name == kOutcomeNames[index])
+            return static_cast<Outcome>(index);
+    return std::nullopt;
+}
+
+// The shortest text that reads back as the same number.
+std::string speedText(double speed) {
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, speed);
+    return std::string(text, result.ptr);
+}
+
+std::optional<double> parseSpeed(std::string_view text) {
+    double speed = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), speed);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(speed) || speed < 0)
+        return std::nullopt;
+    return speed;
+}
+
+std::string reportText(const CapacityReport &report) {
+    return std::string(outcomeName(report.outcome)) + " " + std::to_string(report.claimedBytes) + " " +
+           std::to_string(report.realBytes) + " " + speedText(report.writeMBps) + " " +
+           speedText(report.readMBps);
+}
+
+std::optional<CapacityReport> parseReport(std::string_view text) {
+    std::vector<std::string_view> fields;
+    for (size_t start = 0;;) {
+        const size_t blank = text.find(' ', start);
+        fields.push_back(text.substr(start, blank - start));
+        if (blank == std::string_view::npos)
+            break;
+        start = blank + 1;
+    }
+    if (fields.size() != 5)
+        return std::nullopt;
+    const auto outcome = outcomeNamed(fields[0]);
+    const auto claimed = parseCount(fields[1]);
+    const auto real = parseCount(fields[2]);
+    const auto write = parseSpeed(fields[3]);
+    const auto read = parseSpeed(fields[4]);
+    if (!outcome || !claimed || !real || !write || !read)
+        return std::nullopt;
+    return CapacityReport{*outcome, *claimed, *real, *write, *read};
 }
 
 ParsedStickDescriptor malformed(size_t line, const std::string &why) {
@@ -156,6 +220,15 @@ ParsedStickDescriptor parseStickDescriptor(std::string_view text) {
         } else if (key == "vid" || key == "pid") {
             valid = isUsbId(*value);
             (key == "vid" ? drive.vendorId : drive.productId) = *value;
+        } else if (key == "real") {
+            // Written in bytes, given by hand as "8G".
+            drive.realBytes = parseCount(*value);
+            if (!drive.realBytes)
+                drive.realBytes = parseSize(*value);
+            valid = drive.realBytes.has_value();
+        } else if (key == "capacityCheck") {
+            drive.capacityReport = parseReport(*value);
+            valid = drive.capacityReport.has_value();
         } else {
             return malformed(lineNumber, "unknown key \"" + key + "\"");
         }
@@ -189,7 +262,45 @@ std::string writeStickDescriptor(const SimDrive &drive) {
     line("serial", drive.serial);
     line("vid", drive.vendorId);
     line("pid", drive.productId);
+    if (drive.realBytes)
+        line("real", std::to_string(*drive.realBytes));
+    if (drive.capacityReport)
+        line("capacityCheck", reportText(*drive.capacityReport));
     return text;
+}
+
+std::optional<uint64_t> parseSize(std::string_view text) {
+    unsigned shift = 0;
+    if (!text.empty()) {
+        switch (text.back()) {
+        case 'K':
+        case 'k':
+            shift = 10;
+            break;
+        case 'M':
+        case 'm':
+            shift = 20;
+            break;
+        case 'G':
+        case 'g':
+            shift = 30;
+            break;
+        case 'T':
+        case 't':
+            shift = 40;
+            break;
+        default:
+            break;
+        }
+        if (shift)
+            text.remove_suffix(1);
+    }
+    const auto value = parseCount(text);
+    // The limit keeps byte counts in the signed range file sizes use.
+    constexpr uint64_t kLimit = 1ull << 63;
+    if (!value || *value == 0 || *value > (kLimit >> shift))
+        return std::nullopt;
+    return *value << shift;
 }
 
 std::optional<char> descriptorLetter(std::string_view fileName) {

@@ -9,18 +9,6 @@
 namespace dravex {
 namespace {
 
-TEST(ParseSizeTest, SuffixesArePowersOfTwo) {
-    EXPECT_EQ(parseSize("16G"), std::optional<uint64_t>(16ull << 30));
-    EXPECT_EQ(parseSize("512m"), std::optional<uint64_t>(512ull << 20));
-    EXPECT_EQ(parseSize("64K"), std::optional<uint64_t>(64ull << 10));
-    EXPECT_EQ(parseSize("2T"), std::optional<uint64_t>(2ull << 40));
-    EXPECT_EQ(parseSize("1000"), std::optional<uint64_t>(1000));
-    EXPECT_EQ(parseSize("8589934592G"), std::optional<uint64_t>(1ull << 63));
-    for (const char *bad : {"", "G", "0", "0G", "-1G", "1.5G", "16GB", "16 G", " 16G", "8589934593G",
-                            "99999999999999999999", "0x10"})
-        EXPECT_EQ(parseSize(bad), std::nullopt) << bad;
-}
-
 class BenchCliTest : public ::testing::Test {
 protected:
     int run(std::vector<std::string> arguments) {
@@ -71,8 +59,12 @@ TEST_F(BenchCliTest, PlugListLockUnlockUnplug) {
 }
 
 TEST_F(BenchCliTest, PlugsLockedAndEmptySlotsAndListsLeftOutDescriptors) {
-    ASSERT_EQ(run({folder(), "plug", "F", "--size", "512M", "--locked"}), kBenchDone) << err.str();
+    ASSERT_EQ(run({folder(), "plug", "F", "--size", "512M", "--locked", "--real", "256M"}), kBenchDone)
+        << err.str();
     ASSERT_EQ(run({folder(), "plug", "G", "--size", "1000", "--no-medium"}), kBenchDone) << err.str();
+    SimBench bench{std::filesystem::path(folder())};
+    EXPECT_EQ(bench.drive('F')->realBytes, std::optional<uint64_t>(256ull << 20));
+    EXPECT_EQ(bench.drive('G')->realBytes, std::nullopt);
     testing::writeText(scratch.path() / "bench" / "sticks" / "Z.stick", "letter=Z\n");
     ASSERT_EQ(run({folder(), "list"}), kBenchDone);
     EXPECT_EQ(out.str(), "F:  \"\"  FAT32  512M, 0 bytes used  locked\n"
@@ -86,7 +78,8 @@ TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder)
         "@,@|eject|H,list,--size|list,@|list|H,@|lock,@|lock|H|K,@|lock|E,@|lock|HH,@|lock|7,"
         "@|plug|H,@|plug|H|--label|X,@|plug|H|--size|16.5G,@|plug|H|--size|16Q,+|--size|8G,"
         "+|--label,+|--label|TWELVE CHARS,+|--label|A\nB,+|--fs|ext4,+|--vid|090C,"
-        "+|--vid|90C|--pid|1000,+|--serial|A\tB,+|--colour|red,+|--locked|--locked");
+        "+|--vid|90C|--pid|1000,+|--serial|A\tB,+|--colour|red,+|--locked|--locked,+|--real|16G,"
+        "+|--real|half");
     std::vector<std::vector<std::string>> cases{{}}; // the first: no arguments at all
     for (std::string text; std::getline(table, text, ',');) {
         std::vector<std::string> &arguments = cases.emplace_back();
@@ -97,7 +90,7 @@ TEST_F(BenchCliTest, BadArgumentsGiveTheUsageAndExitTwoWithoutTouchingTheFolder)
             else
                 arguments.push_back(argument == "@" ? folder() : argument);
     }
-    ASSERT_EQ(cases.size(), 25u);
+    ASSERT_EQ(cases.size(), 27u);
     for (const auto &arguments : cases) {
         std::string shown;
         for (const std::string &argument : arguments)

@@ -184,5 +184,52 @@ TEST_F(SimHelpersTest, RemoveDriveTakesTheStickOffTheBenchOnceWithOrWithoutAMedi
     EXPECT_EQ(SimBench(scratch.path() / "bench").drive('G'), nullptr);
 }
 
+TEST_F(SimHelpersTest, CaptestLeavesAReportTheToolsBenchReadsAtItsNextRefresh) {
+    SimBench tool(scratch.path() / "bench");
+    const auto reportOf = [&tool](const char *letter) {
+        tool.refreshDriveList();
+        return tool.capacityReports().reportFor(letter);
+    };
+    ASSERT_EQ(runSimCaptest("H:", bench, out, err), kExitDone) << err.str();
+    EXPECT_EQ(out.str(), "容量测试完成：H:\n");
+    auto report = reportOf("H");
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->outcome, CapacityReport::Outcome::Genuine);
+    EXPECT_EQ(report->realBytes, 1u << 20);
+    EXPECT_GT(report->writeMBps, 0);
+    EXPECT_GT(report->readMBps, 0);
+
+    SimDrive fake = *bench.drive('H');
+    fake.letter = 'K';
+    fake.totalBytes = 16ull << 30;
+    fake.realBytes = 8ull << 30;
+    bench.plug(fake);
+    ASSERT_EQ(runSimCaptest("k", bench, out, err), kExitDone) << err.str();
+    report = reportOf("K");
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->outcome, CapacityReport::Outcome::Counterfeit);
+    EXPECT_EQ(report->claimedBytes, 16ull << 30);
+    EXPECT_EQ(report->realBytes, 8ull << 30);
+
+    lock(true);
+    ASSERT_EQ(runSimCaptest("H:", bench, out, err), kExitDone) << err.str();
+    EXPECT_EQ(reportOf("H")->outcome, CapacityReport::Outcome::WriteProtected);
+}
+
+TEST_F(SimHelpersTest, CaptestRefusesWhatItCannotCheck) {
+    EXPECT_EQ(runSimCaptest("H:\\", bench, out, err), kExitBadCommandLine);
+    EXPECT_EQ(err.str(), "错误：驱动器号无效，应为 X 或 X: 的形式：H:\\\n");
+    err.str("");
+    EXPECT_EQ(runSimCaptest("Q:", bench, out, err), kExitRefused);
+    EXPECT_EQ(err.str(), "错误：驱动器不存在：Q:\n");
+    SimDrive dead;
+    dead.letter = 'G';
+    dead.mediumPresent = false;
+    bench.plug(dead);
+    EXPECT_EQ(runSimCaptest("G:", bench, out, err), kExitRefused);
+    EXPECT_FALSE(SimBench(scratch.path() / "bench").capacityReports().reportFor("G"));
+    EXPECT_EQ(out.str(), "");
+}
+
 } // namespace
 } // namespace dravex

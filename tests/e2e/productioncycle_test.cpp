@@ -64,7 +64,7 @@ class ProductionCycleTest : public ::testing::TestWithParam<VariantCase> {
 protected:
     ProductionCycleTest() {
         std::filesystem::create_directories(programFolder);
-        for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe"})
+        for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe", "captest"})
             std::filesystem::create_symlink(std::filesystem::path(DRAVEX_DEMO_TOOLS) / program,
                                             programFolder / program);
         form.setOperator(person);
@@ -145,7 +145,7 @@ protected:
     testing::ModalWatcher watcher;
 };
 
-TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
+TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyCheckCapacityAndEject) {
     const VariantCase &variant = GetParam();
     form.load();
     EXPECT_EQ(textOf("Label6"), u("0"));
@@ -172,7 +172,8 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     EXPECT_EQ(readText(programFolder / "FileCopyPath.log"),
               scratch.path().string() + "/" + kCustomerNameAnsi + "\r\n");
 
-    // Three sticks come, one of them locked and one with a file on it; the table follows by itself.
+    // Three sticks come, one of them locked and one with a file on it, which holds only half of what it
+    // claims; the table follows by itself.
     {
         SimBench tool = benchTool();
         for (const auto &[letter, label, size] :
@@ -184,6 +185,8 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
             drive.label = label;
             drive.totalBytes = size;
             drive.locked = letter == 'J';
+            if (letter == 'K')
+                drive.realBytes = 256ull << 20;
             tool.plug(drive);
         }
         writeText(tool.folderOf('K') / "old.bin", std::string(4096, 'o'));
@@ -267,12 +270,19 @@ TEST_P(ProductionCycleTest, ConfigurePlugLockFormatCopyVerifyAndEject) {
     EXPECT_EQ(column("Label11"), (QStringList{u("OK"), u("NG"), u("OK")}));
     EXPECT_EQ(cell("Label7", 1), u("文件:4;目录:2;大小:8,897字节"));
 
+    // F3: the capacity checks find K counterfeit; the genuine sticks keep their OK and NG.
+    press(Qt::Key_F3);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("容量测试已启动。"));
+    ASSERT_TRUE(waitFor([&] { return cell("Label11", 2) == u("假 256M"); })) << "no report on K";
+    ASSERT_TRUE(waitFor([&] { return cell("Label5", 0) == u("写 14.2 读 31.6 MB/s"); })) << "no report on H";
+    EXPECT_EQ(column("Label11"), (QStringList{u("OK"), u("NG"), u("假 256M")}));
+
     // A click on J's row number ejects J; the table closes up.
     QTest::mouseClick(form.findChild<QLabel *>("Label8_1"), Qt::LeftButton);
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("卸载J盘，请单击..."));
     ASSERT_TRUE(waitFor([&] { return textOf("Label6") == u("2"); })) << "J did not leave the table";
     EXPECT_EQ(column("Label1"), (QStringList{u("H"), u("K"), u("")}));
-    EXPECT_EQ(cell("Label11", 1), u("OK"));
+    EXPECT_EQ(cell("Label11", 1), u("假 256M"));
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("列举完成...共有2个U盘。"));
     EXPECT_FALSE(std::filesystem::exists(benchFolder / "sticks" / "J.stick"));
 }

@@ -35,8 +35,8 @@ const Arguments kNullStreams = {"0 /dev/null", "1 /dev/null", "2 /dev/null"};
 class LinuxLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char *name :
-             {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DRAVEX_PROBE_OUTPUT", "DRAVEX_SCANNED_DISKS"}) {
+        for (const char *name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DRAVEX_PROBE_OUTPUT",
+                                 "DRAVEX_SCANNED_DISKS", "DRAVEX_CAPACITY_REPORTS"}) {
             const char *value = std::getenv(name);
             m_savedEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
@@ -137,21 +137,32 @@ TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
 
-TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineAndTheScanOthersDoNot) {
+TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineTheScanAndTheReportFolderOthersDoNot) {
     installProbe("tool/format.com");
+    installProbe("tool/captest");
     installProbe("bin/other");
     ::setenv("DRAVEX_SCANNED_DISKS", "F=stale:", 1);
+    ::setenv("DRAVEX_CAPACITY_REPORTS", "/stale", 1);
     LinuxLauncher withScan(
         tool(), [this](const std::string &path) { return m_volumes->nativePath(path); },
-        [] { return std::string("F=sdb:12,G=sdc:13"); });
+        [] { return std::string("F=sdb:12,G=sdc:13"); }, "/run/user/1000/dravex-capacity-x1Y2z3");
     ASSERT_TRUE(withScan.Shell("format.com F:/FS:FAT/V:MY  DISK/q/y", kWindowHidden));
     const ProbeReport own = waitForReport();
     EXPECT_EQ(own.arguments, (Arguments{"F:/FS:FAT/V:MY", "DISK/q/y"}));
     EXPECT_EQ(own.environment, (Arguments{"DRAVEX_COMMAND_LINE=format.com F:/FS:FAT/V:MY  DISK/q/y",
-                                          "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13"}));
+                                          "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
+                                          "DRAVEX_CAPACITY_REPORTS=/run/user/1000/dravex-capacity-x1Y2z3"}));
+    ASSERT_TRUE(withScan.Shell("captest G:", kWindowNormalFocus));
+    EXPECT_EQ(waitForReport().environment,
+              (Arguments{"DRAVEX_COMMAND_LINE=captest G:", "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
+                         "DRAVEX_CAPACITY_REPORTS=/run/user/1000/dravex-capacity-x1Y2z3"}));
     ::unsetenv("DRAVEX_SCANNED_DISKS");
+    ::unsetenv("DRAVEX_CAPACITY_REPORTS");
     ASSERT_TRUE(withScan.Shell("other a  b", kWindowHidden));
     EXPECT_TRUE(waitForReport().environment.empty());
+    // Without a report folder none is named, not even an empty one.
+    ASSERT_TRUE(launcher().Shell("captest G:", kWindowHidden));
+    EXPECT_EQ(waitForReport().environment, Arguments{"DRAVEX_COMMAND_LINE=captest G:"});
 }
 
 TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {

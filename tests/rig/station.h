@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/linux/process/linuxcapacityreports.h"
 #include "platform/linux/process/linuxlauncher.h"
 #include "platform/linux/sysfs/udevdevicechangesource.h"
 #include "platform/linux/windows/iconvcodepage.h"
@@ -91,6 +92,7 @@ private:
     LinuxFileService m_files{m_volumes};
     IconvCodePage m_codePage;
     UdevDeviceChangeSource m_deviceChanges;
+    LinuxCapacityReports m_capacityReports;
     LinuxLauncher m_launcher;
     LinuxManagementData m_management{m_volumes};
     LinuxUsbStorageRegistry m_registry{m_volumes};

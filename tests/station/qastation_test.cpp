@@ -2,6 +2,7 @@
 #include "station/qastation.h"
 #include "support/fakeoperator.h"
 #include "support/passthroughcodepage.h"
+#include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +33,8 @@ protected:
 
     SimBench bench;
     testing::PassThroughCodePage codePage;
-    PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench, "C:\\DRAVEX"};
+    PlatformServices services{
+        bench, bench, bench, codePage, bench, bench, bench, bench, bench.capacityReports(), "C:\\DRAVEX"};
     std::unique_ptr<QaStation> station = std::make_unique<QaStation>(Variant::V2, services);
 };
 
@@ -49,9 +51,11 @@ TEST_F(QaStationTest, EveryDeviceChangeRescansBeforeTellingTheWatcherUntilWatchi
 
     station->watchDeviceChanges({});
     EXPECT_FALSE(bench.hasListener());
+    EXPECT_FALSE(bench.hasCapacityListener());
     station->watchDeviceChanges([] {});
     station.reset();
     EXPECT_FALSE(bench.hasListener()) << "a station gone stops listening";
+    EXPECT_FALSE(bench.hasCapacityListener());
 }
 
 TEST_F(QaStationTest, TheScanRunsTheTickedChecksAndSaysWhenTheCustomerFolderIsOutOfReach) {
@@ -86,6 +90,56 @@ TEST_F(QaStationTest, CommandsActOnTheStationsOwnRowsAndSettings) {
     // A row without a stick has no disk to describe.
     station->showDiskInfo(5, person);
     EXPECT_EQ(person.messages.size(), 1u);
+}
+
+TEST_F(QaStationTest, F3ChecksEveryStickTheLockTestLeftWritable) {
+    station->scan();
+    bench.drive('K')->locked = true;
+    station->testLocks();
+    station->capacityCheckAll();
+    EXPECT_EQ(launched(), (std::vector<std::string>{"captest H:"}));
+    EXPECT_EQ(station->state().panel(1), "容量测试已启动。");
+}
+
+TEST_F(QaStationTest, ReportsOutliveRescansAndGoWithTheirStick) {
+    const CapacityReport counterfeit{CapacityReport::Outcome::Counterfeit, 1ull << 30, 300ull << 20, 4, 18};
+    bench.setCapacityReport('K', counterfeit);
+    station->scan();
+    station->scan();
+    EXPECT_EQ(station->driveTable().slots[1].checkResult, "假 300M");
+    EXPECT_EQ(station->driveTable().slots[1].usedSpace, "写 4.0 读 18.0 MB/s");
+    EXPECT_EQ(station->driveTable().slots[0].checkResult, "");
+
+    // The same letter, another stick.
+    SimDrive replacement = *bench.drive('K');
+    bench.unplug('K');
+    replacement.capacityReport.reset();
+    bench.plug(replacement);
+    station->scan();
+    EXPECT_EQ(station->driveTable().slots[1].checkResult, "");
+}
+
+TEST_F(QaStationTest, TheReportsComeAfterTheContentCheckSoOnlyAGenuineStickKeepsItsVerdict) {
+    testing::ScratchFolder customer;
+    testing::writeText(customer.path() / "data.txt", "lot 7");
+    testing::writeText(bench.folderOf('H') / "data.txt", "lot 7");
+    station->configDialog().setFolder(customer.path().string());
+    station->state().check1 = kChecked;
+    bench.setCapacityReport('H',
+                            CapacityReport{CapacityReport::Outcome::Genuine, 1ull << 30, 1ull << 30, 0, 0});
+    bench.setCapacityReport('K', CapacityReport{CapacityReport::Outcome::Damaged, 1ull << 30, 0, 0, 0});
+    station->scan();
+    EXPECT_EQ(station->driveTable().slots[0].checkResult, "OK");
+    EXPECT_EQ(station->driveTable().slots[1].checkResult, "坏块") << "in place of its NG";
+}
+
+TEST_F(QaStationTest, AReportThatArrivesIsShownWithoutARescanAndTellsTheWatcher) {
+    station->scan();
+    std::vector<std::string> verdictsSeen;
+    station->watchDeviceChanges([&] { verdictsSeen.push_back(station->driveTable().slots[0].checkResult); });
+    bench.setCapacityReport('H', CapacityReport{CapacityReport::Outcome::NoResponse, 1ull << 30, 0, 0, 0});
+    EXPECT_EQ(verdictsSeen, std::vector<std::string>{"无响应"});
+    EXPECT_EQ(bench.driveListRefreshes(), 1);
 }
 
 } // namespace

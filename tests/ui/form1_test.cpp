@@ -130,15 +130,16 @@ TEST_F(Form1Test, PopupMenuListsItsEntriesInOrder) {
     auto *menu = child<QMenu>("m");
     EXPECT_EQ(menu->title(), u("配置(G)"));
     // Separators have no caption; the keys are F1 to F8, 0 for none.
-    const char *const names[] = {"mnuformat", "l", "mnuModVolue", "a", "mnuCopy",  "copy", "h",
-                                 "mnuRef",    "s", "mnuClock",    "d", "mnuEject", "oo",   "mnuExit"};
-    const char *const captions[] = {
-        "格式化(&F)", "", "修改卷标(&V)", "", "配置…(&N)", "复制(&C)", "",
-        "刷新(&R)",   "", "测锁(&L)",     "", "弹出(&E)",  "",         "退出(&X)"};
-    const int keys[] = {2, 0, 6, 0, 1, 4, 0, 5, 0, 7, 0, 8, 0, 0};
+    const char *const names[] = {"mnuformat",   "l", "mnuModVolue", "a",  "mnuCopy",
+                                 "copy",        "h", "mnuRef",      "s",  "mnuClock",
+                                 "mnuCapacity", "d", "mnuEject",    "oo", "mnuExit"};
+    const char *const captions[] = {"格式化(&F)", "", "修改卷标(&V)", "", "配置…(&N)",
+                                    "复制(&C)",   "", "刷新(&R)",     "", "测锁(&L)",
+                                    "容量测试",   "", "弹出(&E)",     "", "退出(&X)"};
+    const int keys[] = {2, 0, 6, 0, 1, 4, 0, 5, 0, 7, 3, 0, 8, 0, 0};
     const QList<QAction *> actions = menu->actions();
-    ASSERT_EQ(actions.size(), 14);
-    for (int i = 0; i < 14; ++i) {
+    ASSERT_EQ(actions.size(), 15);
+    for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(actions[i]->objectName(), u(names[i]));
         EXPECT_EQ(actions[i]->isSeparator(), !*captions[i]) << names[i];
         EXPECT_EQ(actions[i]->text(), u(captions[i])) << names[i];
@@ -322,12 +323,13 @@ TEST_F(Form1Test, RightPressOpensTheMenuOnlyOnTheWindowSurface) {
 TEST_F(Form1Test, FunctionKeysClickTheirButtonsAndNothingElse) {
     const char *const buttons[] = {"Command1", "Command2", "Command3", "Command4",
                                    "Command5", "Command6", "Command7"};
-    const char *const entries[] = {"mnuformat", "mnuModVolue", "mnuCopy",  "copy",
-                                   "mnuRef",    "mnuClock",    "mnuEject", "mnuExit"};
-    // What each key from F1 to F12 reaches: its button and its menu entry. Copy starts disabled.
+    const char *const entries[] = {"mnuformat", "mnuModVolue", "mnuCopy",  "copy",   "mnuRef",
+                                   "mnuClock",  "mnuCapacity", "mnuEject", "mnuExit"};
+    // What each key from F1 to F12 reaches: its button and its menu entry (F3 has no button). Copy starts
+    // disabled.
     const char *const reached[] = {"mnuCopy",
                                    "Command6 mnuformat",
-                                   "",
+                                   "mnuCapacity",
                                    "",
                                    "Command1 mnuRef",
                                    "Command3 mnuModVolue",
@@ -518,6 +520,36 @@ TEST_F(Form1BatchTest, FormatEntryStopsAtALockedStickWithItsMessage) {
     EXPECT_EQ(launched(), Lines{"format.com F:/FS:FAT/q/y"});
     EXPECT_EQ(textOf("StatusBar1_Panel1"), u("格式化正在进行中，请稍候……"));
     EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Form1BatchTest, F3AndItsEntryCheckEveryListedStickButTheWriteProtectedOnes) {
+    bench.plug(stick('H', "SHUT")).locked = true;
+    form.chus();
+    QTest::keyClick(&form, Qt::Key_F7);
+    QTest::keyClick(&form, Qt::Key_F3);
+    EXPECT_EQ(launched(), (Lines{"captest F:", "captest G:"}));
+    for (const SimLaunch &launch : bench.launches())
+        EXPECT_EQ(launch.windowStyle, kWindowNormalFocus);
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("容量测试已启动。"));
+    EXPECT_EQ(form.cursor().shape(), Qt::ArrowCursor);
+    trigger("mnuCapacity");
+    EXPECT_EQ(launched().size(), 4u);
+}
+
+TEST_F(Form1BatchTest, AReportThatArrivesShowsInItsRowWithoutAClick) {
+    const CapacityReport counterfeit{CapacityReport::Outcome::Counterfeit, 8'000'000'000ull, 4'000'000'000ull,
+                                     8.25, 21.75};
+    bench.setCapacityReport('G', counterfeit);
+    EXPECT_EQ(texts({"Label5_0", "Label11_0", "Label5_1", "Label11_1"}),
+              u("已用:2,000,000,000字节||写 8.2 读 21.8 MB/s|假 3.7G"));
+    // And it stays through the rescans that every device change brings.
+    bench.fireDeviceChange();
+    EXPECT_EQ(textOf("Label11_1"), u("假 3.7G"));
+    // Another stick in its place has none.
+    bench.unplug('G');
+    bench.plug(stick('G', "NEW"));
+    bench.fireDeviceChange();
+    EXPECT_EQ(texts({"Label2_1", "Label5_1", "Label11_1"}), u("卷标:NEW|已用:2,000,000,000字节|"));
 }
 
 TEST_F(Form1BatchTest, CopyOnceEnabledAndRelabelShowTheirResults) {

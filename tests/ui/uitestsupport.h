@@ -33,8 +33,8 @@ struct TestServices {
     SimBench bench;
     PassThroughCodePage codePage;
     QTemporaryDir programDirectory;
-    PlatformServices services{
-        bench, bench, bench, codePage, bench, bench, bench, bench, programDirectory.path().toStdString()};
+    PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench,
+                              bench.capacityReports(), programDirectory.path().toStdString()};
 
     std::filesystem::path settingsFile(const char *name) const {
         return std::filesystem::path(programDirectory.path().toStdString()) / name;

@@ -1,6 +1,7 @@
 #include "platform/linux/process/linuxlauncher.h"
 
 #include "platform/linux/debuglog.h"
+#include "platform/linux/process/capacityreportfile.h"
 #include "platform/linux/process/commandline.h"
 #include "platform/linux/process/detachedprocess.h"
 #include "platform/linux/process/helperenvironment.h"
@@ -57,9 +58,10 @@ std::vector<std::string> inTerminal(const std::string &title, const std::vector<
 
 } // namespace
 
-LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks)
+LinuxLauncher::LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks,
+                             std::string capacityReports)
     : m_toolDirectory(std::move(toolDirectory)), m_nativePath(std::move(nativePath)),
-      m_scannedDisks(std::move(scannedDisks)) {}
+      m_scannedDisks(std::move(scannedDisks)), m_capacityReports(std::move(capacityReports)) {}
 
 std::optional<std::string> LinuxLauncher::locate(const std::string &program) const {
     if (program.empty())
@@ -105,7 +107,8 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
         return std::nullopt;
     }
     const std::string program = arguments.front();
-    // Our own helpers learn the command line as written and what the letters named at the scan.
+    // Our own helpers learn the command line as written, what the letters named at the scan and where a
+    // capacity check leaves its report.
     std::vector<std::string> environment;
     const std::string ownFolder = m_toolDirectory + "/";
     if (program.compare(0, ownFolder.size(), ownFolder) == 0 &&
@@ -113,6 +116,8 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
         environment.push_back(std::string(kCommandLineVariable) + "=" + commandLine);
         if (m_scannedDisks)
             environment.push_back(std::string(kScannedDisksVariable) + "=" + m_scannedDisks());
+        if (!m_capacityReports.empty())
+            environment.push_back(std::string(kCapacityReportsVariable) + "=" + m_capacityReports);
     }
 
     if (windowStyle == kWindowNormalFocus && hasXDisplay()) {

@@ -19,7 +19,7 @@ namespace dravex {
 // file with xdg-open. Other styles run as 0.
 //
 // A program from the tool's own folder also gets DRAVEX_COMMAND_LINE (the command line as written, which
-// argv cannot carry: runs of blanks) and DRAVEX_SCANNED_DISKS.
+// argv cannot carry: runs of blanks), DRAVEX_SCANNED_DISKS and DRAVEX_CAPACITY_REPORTS.
 class LinuxLauncher : public Launcher {
 public:
     using NativePath = std::function<std::optional<std::string>(const std::string &windowsPath)>;
@@ -28,7 +28,10 @@ public:
     // folder.
     using ScannedDisks = std::function<std::string()>;
 
-    LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks = {});
+    // capacityReports: the folder for the capacity checks' reports (LinuxCapacityReports::folder); none
+    // is named when it is empty.
+    LinuxLauncher(std::string toolDirectory, NativePath nativePath, ScannedDisks scannedDisks = {},
+                  std::string capacityReports = {});
 
     std::optional<long> Shell(const std::string &commandLine, int windowStyle) override;
 
@@ -40,6 +43,7 @@ private:
     std::string m_toolDirectory;
     NativePath m_nativePath;
     ScannedDisks m_scannedDisks;
+    std::string m_capacityReports;
 };
 
 } // namespace dravex

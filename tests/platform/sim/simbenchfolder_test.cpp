@@ -125,6 +125,43 @@ TEST_F(SimBenchFolderTest, FormatAndLabelReachEveryReaderAndALockFromElsewhereSt
     EXPECT_FALSE(tool.setLocked('Q', true)) << "no stick at Q";
 }
 
+TEST_F(SimBenchFolderTest, ACapacityReportReachesOtherReadersAtTheirRefreshAndLeavesWithTheStick) {
+    SimBench tool(folder);
+    tool.plug(stick('H', "CHECKED"));
+    tool.plug(stick('K', "OTHER"));
+    int told = 0;
+    tool.capacityReports().setListener([&told] { ++told; });
+    SimBench helper(folder);
+    const CapacityReport report{CapacityReport::Outcome::Counterfeit, 1u << 30, 1u << 28, 9.5, 21};
+    ASSERT_TRUE(helper.setCapacityReport('H', report));
+    EXPECT_FALSE(helper.setCapacityReport('Q', report)) << "no stick at Q";
+    // Another program's bench changes the descriptor only: this one hears of it as a device change.
+    EXPECT_EQ(told, 0);
+    EXPECT_EQ(tool.capacityReports().reportFor("H"), std::nullopt) << "seen before the refresh";
+    tool.refreshDriveList();
+    const auto found = tool.capacityReports().reportFor("H");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->realBytes, 1u << 28);
+    EXPECT_EQ(found->writeMBps, 9.5);
+    EXPECT_EQ(tool.capacityReports().reportFor("K"), std::nullopt);
+    EXPECT_EQ(tool.capacityReports().reportFor("HK"), std::nullopt);
+
+    // Its own posts it tells; the lock switch keeps the report.
+    ASSERT_TRUE(tool.setCapacityReport('K', report));
+    ASSERT_TRUE(tool.setLocked('H', true));
+    EXPECT_EQ(told, 1);
+    ASSERT_TRUE(tool.setCapacityReport('K', std::nullopt));
+    EXPECT_EQ(told, 2);
+    EXPECT_EQ(tool.capacityReports().reportFor("K"), std::nullopt);
+    EXPECT_TRUE(SimBench(folder).capacityReports().reportFor("H"));
+
+    helper.unplug('H');
+    tool.refreshDriveList();
+    EXPECT_EQ(tool.capacityReports().reportFor("H"), std::nullopt);
+    tool.plug(stick('H', "NEW"));
+    EXPECT_EQ(tool.capacityReports().reportFor("H"), std::nullopt) << "a new stick has no report";
+}
+
 TEST_F(SimBenchFolderTest, NativePathLeadsDrivePathsIntoSticksAndKeepsOtherPaths) {
     SimBench bench(folder);
     bench.plug(stick('H', "X"));
