@@ -32,7 +32,7 @@ std::string makeProgramFolder() {
     const fs::path folder = "/tmp/rig/program";
     fs::remove_all(folder);
     fs::create_directories(folder);
-    for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe"})
+    for (const char *program : {"format.com", "xcopy", "RemoveDrive.exe", "captest"})
         fs::create_symlink(fs::path(buildFolder()) / program, folder / program);
     return folder.string();
 }
