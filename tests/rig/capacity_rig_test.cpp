@@ -1,6 +1,7 @@
 #include "helpers/captesttexts.h"
 #include "platform/linux/process/capacityreportfile.h"
 #include "platform/linux/sysfs/disklock.h"
+#include "rig/f3probe.h"
 #include "rig/station.h"
 
 #include <gtest/gtest.h>
@@ -58,27 +59,6 @@ std::optional<CapacityReport> reportOf(UsbRig &rig, int port) {
     const std::string disk = *rig.disk(port);
     const std::string diskseq = bytesOf("/sys/block/" + disk + "/diskseq");
     return parseCapacityReport(bytesOf(kReports / (disk + "." + std::to_string(std::stoull(diskseq)))));
-}
-
-// What f3probe says of a stick: whether it is the real thing and its usable size in bytes.
-struct F3Verdict {
-    bool genuine = false;
-    bool damaged = false;
-    std::uint64_t usableBytes = 0;
-    double seconds = 0;
-};
-
-F3Verdict f3probe(const std::string &disk) {
-    const auto start = Clock::now();
-    const RunResult result = run({"f3probe", "/dev/" + disk});
-    F3Verdict verdict;
-    verdict.seconds = secondsSince(start);
-    verdict.genuine = result.out.find("is the real thing") != std::string::npos;
-    verdict.damaged = result.out.find("is damaged") != std::string::npos;
-    std::smatch usable;
-    if (std::regex_search(result.out, usable, std::regex(R"(\*Usable\* size: [0-9.]+ \S+ \(([0-9]+) blocks\))")))
-        verdict.usableBytes = std::stoull(usable[1]) * 512;
-    return verdict;
 }
 
 struct Expected {

@@ -58,9 +58,12 @@ std::optional<CapacityReport> LinuxCapacityReports::reportFor(const std::string 
     const MappedVolume *volume = m_driveMap().find(letter[0]);
     if (!volume)
         return std::nullopt;
-    const auto text =
-        SystemRoot(m_folder).readFile(capacityReportFileName(volume->diskName, volume->diskseq));
-    return text ? parseCapacityReport(*text) : std::nullopt;
+    const std::string name = capacityReportFileName(volume->diskName, volume->diskseq);
+    const auto text = SystemRoot(m_folder).readFile(name);
+    const auto report = text ? parseCapacityReport(*text) : std::nullopt;
+    if (text && !report)
+        debugPlatform("reportFor", letter + ": " + name + " is no capacity report");
+    return report;
 }
 
 void LinuxCapacityReports::setListener(std::function<void()> listener) {
