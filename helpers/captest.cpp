@@ -195,7 +195,6 @@ int runCapacityTest(const std::string &commandText, HelperContext &context) {
     disk.reset();
     report = outcome.report;
     (report.outcome == Outcome::Genuine ? context.out : context.err) << outcomeText(outcome) << std::flush;
-    leaveReport(context, volume, report);
 
     // A stick that hangs keeps its volumes as they are: asking it to mount would hang too.
     if (report.outcome != Outcome::NoResponse) {
@@ -205,6 +204,8 @@ int runCapacityTest(const std::string &commandText, HelperContext &context) {
                 context.out << captesttexts::kMounted << *mounted << std::endl;
         }
     }
+    // Last, so the tool finds the stick as it will stay when the report arrives.
+    leaveReport(context, volume, report);
     return exitCodeOf(report.outcome);
 }
 
