@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace dravex {
 
@@ -26,6 +28,25 @@ struct CapacityReport {
     double writeMBps = 0;
     double readMBps = 0;
 };
+
+// The outcomes' names where a report is written down ("genuine", "counterfeit", "damaged",
+// "write-protected", "failed", "no-response"), in the order of the outcomes.
+inline constexpr std::array<std::string_view, 6> kCapacityOutcomeNames{
+    "genuine", "counterfeit", "damaged", "write-protected", "failed", "no-response"};
+
+inline std::string_view capacityOutcomeName(CapacityReport::Outcome outcome) {
+    const auto index = static_cast<size_t>(outcome);
+    return index < kCapacityOutcomeNames.size() ? kCapacityOutcomeNames[index] : "failed";
+}
+
+// Nothing for a name that is none of them.
+inline std::optional<CapacityReport::Outcome> capacityOutcomeNamed(std::string_view name) {
+    for (size_t index = 0; index < kCapacityOutcomeNames.size(); ++index) {
+        if (name == kCapacityOutcomeNames[index])
+            return static_cast<CapacityReport::Outcome>(index);
+    }
+    return std::nullopt;
+}
 
 // The results of the capacity checks that the helper programs ran, as they arrive.
 class CapacityReports {

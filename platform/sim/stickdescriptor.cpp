@@ -1,6 +1,5 @@
 #include "platform/sim/stickdescriptor.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -101,24 +100,6 @@ bool isUsbId(const std::string &text) {
     return true;
 }
 
-using Outcome = CapacityReport::Outcome;
-
-// In the order of the outcomes, with the names the report file gives them.
-constexpr std::array<std::string_view, 6> kOutcomeNames{"genuine",         "counterfeit", "damaged",
-                                                        "write-protected", "failed",      "no-response"};
-
-std::string_view outcomeName(Outcome outcome) {
-    const auto index = static_cast<size_t>(outcome);
-    return index < kOutcomeNames.size() ? kOutcomeNames[index] : "failed";
-}
-
-std::optional<Outcome> outcomeNamed(std::string_view name) {
-    for (size_t index = 0; index < kOutcomeNames.size(); ++index)
-        if (name == kOutcomeNames[index])
-            return static_cast<Outcome>(index);
-    return std::nullopt;
-}
-
 // The shortest text that reads back as the same number.
 std::string speedText(double speed) {
     char text[32];
@@ -135,7 +116,7 @@ std::optional<double> parseSpeed(std::string_view text) {
 }
 
 std::string reportText(const CapacityReport &report) {
-    return std::string(outcomeName(report.outcome)) + " " + std::to_string(report.claimedBytes) + " " +
+    return std::string(capacityOutcomeName(report.outcome)) + " " + std::to_string(report.claimedBytes) + " " +
            std::to_string(report.realBytes) + " " + speedText(report.writeMBps) + " " +
            speedText(report.readMBps);
 }
@@ -151,7 +132,7 @@ std::optional<CapacityReport> parseReport(std::string_view text) {
     }
     if (fields.size() != 5)
         return std::nullopt;
-    const auto outcome = outcomeNamed(fields[0]);
+    const auto outcome = capacityOutcomeNamed(fields[0]);
     const auto claimed = parseCount(fields[1]);
     const auto real = parseCount(fields[2]);
     const auto write = parseSpeed(fields[3]);

@@ -1,43 +1,14 @@
 #include "platform/linux/process/capacityreportfile.h"
 
-#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
-#include <utility>
 
 namespace dravex {
 
 namespace {
-
-using Outcome = CapacityReport::Outcome;
-
-constexpr std::array<std::pair<Outcome, std::string_view>, 6> kOutcomeNames{{
-    {Outcome::Genuine, "genuine"},
-    {Outcome::Counterfeit, "counterfeit"},
-    {Outcome::Damaged, "damaged"},
-    {Outcome::WriteProtected, "write-protected"},
-    {Outcome::Failed, "failed"},
-    {Outcome::NoResponse, "no-response"},
-}};
-
-std::string_view outcomeName(Outcome outcome) {
-    for (const auto &[value, name] : kOutcomeNames) {
-        if (value == outcome)
-            return name;
-    }
-    return "failed";
-}
-
-std::optional<Outcome> outcomeNamed(std::string_view name) {
-    for (const auto &[value, known] : kOutcomeNames) {
-        if (known == name)
-            return value;
-    }
-    return std::nullopt;
-}
 
 std::optional<std::uint64_t> parseBytes(std::string_view text) {
     std::uint64_t value = 0;
@@ -81,7 +52,7 @@ std::string capacityReportFileName(const std::string &diskName, std::optional<st
 
 std::string capacityReportText(const CapacityReport &report) {
     std::string text;
-    text += "outcome=" + std::string(outcomeName(report.outcome)) + "\n";
+    text += "outcome=" + std::string(capacityOutcomeName(report.outcome)) + "\n";
     text += "claimed=" + std::to_string(report.claimedBytes) + "\n";
     text += "real=" + std::to_string(report.realBytes) + "\n";
     text += "write=" + speedText(report.writeMBps) + "\n";
@@ -104,7 +75,7 @@ std::optional<CapacityReport> parseCapacityReport(std::string_view text) {
         const std::string_view name = line.substr(0, equals);
         const std::string_view value = line.substr(equals + 1);
         if (name == "outcome") {
-            const auto outcome = outcomeNamed(value);
+            const auto outcome = capacityOutcomeNamed(value);
             if (!outcome)
                 return std::nullopt;
             report.outcome = *outcome;
