@@ -9,8 +9,8 @@ DRAVEX_PACKAGES=(
     qemu-system-x86 linux-image-amd64 busybox-static udev udisks2 dbus libglib2.0-bin procps cpio kmod
     # and what the rig's hostile cases build on a stick: partition tables and device-mapper holders
     fdisk dmsetup cryptsetup-bin
-    # and how the rig counts what a copy asks of a stick
-    strace
+    # and how the rig counts what a copy asks of a stick, and the open counterfeit-flash probe it compares with
+    strace f3
 )
 
 # Installs whatever is missing, when we are allowed to; otherwise only says what is missing.
