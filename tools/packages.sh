@@ -3,6 +3,8 @@
 DRAVEX_PACKAGES=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-translations-l10n libudev-dev libgtest-dev libgmock-dev
+    # the production record: the station's SQLite journal, the line's PostgreSQL server (and one for the tests)
+    libsqlite3-dev libpq-dev postgresql
     fonts-noto-cjk xterm xvfb xauth util-linux
     dosfstools exfatprogs e2fsprogs eject x11-apps netpbm
     # the USB rig: a QEMU guest with the Debian kernel, udev and UDisks2 over real USB gadget sticks

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dravex {
+
+// One result for one stick: what was done to it, by which station, and how it ended.
+struct ProductionRecord {
+    std::string id;      // 32 hex digits drawn at random: the same record on every store
+    std::string time;    // when it ended, UTC: "2026-12-08T05:01:02.123Z"
+    std::string station; // host name
+    std::string letter;  // "F"
+    std::string portPath;
+    std::string vendorId; // "0951"
+    std::string productId;
+    std::string serial;
+    std::string vendor;
+    std::string product;
+    std::string revision;
+    std::uint64_t capacityBytes = 0;
+    std::string fileSystem;
+    std::string label;
+    std::string operation;  // one of the names below
+    std::string parameters; // the switches, the source folder, the reference summary
+    std::string result;     // a helper's exit code ("0", "3") or the verdict the tool showed ("OK", "NG")
+    std::string message;    // what the operator saw
+    std::int64_t durationMs = 0;
+
+    bool operator==(const ProductionRecord &other) const;
+};
+
+// The operations as records name them.
+namespace operations {
+inline constexpr const char *kFormat = "format";
+inline constexpr const char *kCopy = "copy";
+inline constexpr const char *kRelabel = "relabel";
+inline constexpr const char *kLockTest = "lock-test";
+inline constexpr const char *kContentCheck = "content-check";
+inline constexpr const char *kCapacityCheck = "capacity-check";
+inline constexpr const char *kEject = "eject";
+} // namespace operations
+
+// The columns of a record in every store, in the order of recordFields.
+const std::vector<std::string> &recordColumns();
+// The columns joined by ", " for SQL.
+std::string recordColumnList();
+inline constexpr size_t kCapacityColumn = 11;
+inline constexpr size_t kDurationColumn = 18;
+// Whether a column holds a whole number (capacity, duration) rather than text.
+bool isNumberColumn(size_t column);
+// The record's values as text, one per column; numbers in decimal.
+std::vector<std::string> recordFields(const ProductionRecord &record);
+// The reverse; a number that does not read counts as 0.
+ProductionRecord recordFromFields(const std::vector<std::string> &fields);
+
+std::string newRecordId();
+std::string utcTimestamp(std::chrono::system_clock::time_point time);
+// This machine's host name; "localhost" when it has none.
+std::string stationName();
+
+} // namespace dravex
