@@ -1,5 +1,6 @@
 #include "platform/linux/process/linuxcapacityreports.h"
 #include "platform/linux/process/linuxlauncher.h"
+#include "platform/linux/record/linuxproductionlog.h"
 #include "platform/linux/sysfs/udevdevicechangesource.h"
 #include "platform/linux/sysfs/volumeguard.h"
 #include "platform/linux/windows/iconvcodepage.h"
@@ -43,9 +44,10 @@ int main(int argc, char *argv[]) {
         [&volumes] { return dravex::scannedDisksText(volumes.driveMap()); }, capacityReports.folder());
     dravex::LinuxManagementData management(volumes);
     dravex::LinuxUsbStorageRegistry registry(volumes);
-    dravex::PlatformServices services{volumes,         directories,     files,    codePage,
-                                      launcher,        management,      registry, deviceChanges,
-                                      capacityReports, programDirectory};
+    dravex::LinuxProductionLog productionLog(programDirectory);
+    dravex::PlatformServices services{volumes,         directories,   files,           codePage,
+                                      launcher,        management,    registry,        deviceChanges,
+                                      capacityReports, productionLog, programDirectory};
     dravex::QaStation station(kVariant, services);
     dravex::Form1 window(station, DRAVEX_CONTACT_ADDRESS);
     window.load();

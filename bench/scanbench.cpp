@@ -63,7 +63,7 @@ struct BenchServices {
 
     BenchServices(VolumeServices &volumes, ManagementData &management, RegistryReader &registry)
         : services{volumes, idle, idle, codePage, idle, management, registry, idle, idle.capacityReports(),
-                   "C:\\DRAVEX"} {}
+                   idle.productionLog(), "C:\\DRAVEX"} {}
 };
 
 bool scanFilledAllRows(const DriveTable &table) {
@@ -212,7 +212,8 @@ int main() {
     }
     IconvCodePage simCodePage;
     PlatformServices simServices{
-        bench, bench, bench, simCodePage, bench, bench, bench, bench, bench.capacityReports(), "C:\\DRAVEX"};
+        bench, bench, bench, simCodePage, bench, bench, bench, bench, bench.capacityReports(), bench.productionLog(),
+        "C:\\DRAVEX"};
     QaStation simStation(Variant::V2, simServices);
     const DriveTable &simTable = simStation.driveTable();
     simStation.scan();

@@ -14,7 +14,8 @@ DemoMachine::DemoMachine(const std::filesystem::path &benchFolder, const std::st
                  }),
       m_watcher(m_bench.sticksFolder()),
       m_services{m_bench, m_bench, m_bench, m_codePage, m_launcher, m_bench, m_bench,
-                 m_watcher, m_bench.capacityReports(), std::move(programDirectory)} {
+                 m_watcher, m_bench.capacityReports(), m_bench.productionLog(),
+                 std::move(programDirectory)} {
     qputenv("DRAVEX_BENCH", QByteArray::fromStdString(std::filesystem::absolute(benchFolder).string()));
 }
 

@@ -110,6 +110,10 @@ std::string outcomeText(const ProbeOutcome &outcome) {
     return text;
 }
 
+RecordedRun capacityTestRun(const std::string &commandText) {
+    return {operations::kCapacityCheck, parseDriveArgument(commandText), {}};
+}
+
 int runCapacityTest(const std::string &commandText, HelperContext &context) {
     const auto letter = parseDriveArgument(commandText);
     if (!letter) {

@@ -2,6 +2,7 @@
 
 #include "helpers/capacityprobe.h"
 #include "helpers/helpercontext.h"
+#include "helpers/helperrecord.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,8 @@ namespace dravex {
 // named by DRAVEX_CAPACITY_REPORTS. Exit code 0 for a genuine stick, kExitRefused for one that cannot be
 // written, kExitFailed for a counterfeit or broken one and a check that could not finish.
 int runCapacityTest(const std::string &commandText, HelperContext &context);
+// The run as the production record keeps it: the drive.
+RecordedRun capacityTestRun(const std::string &commandText);
 
 // "7.9 GB" (GiB with one decimal) from 1 GiB on, else "512 MB" (whole MiB); rounded down, so a real size
 // is never overstated.

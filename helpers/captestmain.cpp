@@ -2,5 +2,5 @@
 #include "helpers/helpermain.h"
 
 int main(int argc, char **argv) {
-    return dravex::runHelperMain(argc, argv, dravex::runCapacityTest);
+    return dravex::runHelperMain(argc, argv, dravex::runCapacityTest, dravex::capacityTestRun);
 }

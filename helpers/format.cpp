@@ -266,6 +266,13 @@ std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::
     return arguments;
 }
 
+RecordedRun formatRun(const std::string &commandText) {
+    const ParsedFormatCommand parsed = parseFormatCommand(commandText);
+    if (!parsed.command)
+        return {operations::kFormat, std::nullopt, {}};
+    return {operations::kFormat, parsed.command->letter, commandText.substr(2)};
+}
+
 int runFormat(const std::string &commandText, HelperContext &context) {
     const ParsedFormatCommand parsed = parseFormatCommand(commandText);
     if (!parsed.command) {

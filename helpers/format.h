@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helpers/helpercontext.h"
+#include "helpers/helperrecord.h"
 
 #include <cstdint>
 #include <optional>
@@ -52,5 +53,7 @@ std::vector<std::string> mkfsArguments(const FormatCommand &command, const std::
 // Formats the drive: guard, write access and size, unmount, zeros over the whole volume unless quick, mkfs,
 // mount again.
 int runFormat(const std::string &commandText, HelperContext &context);
+// The run as the production record keeps it: the drive, and the switches after it.
+RecordedRun formatRun(const std::string &commandText);
 
 } // namespace dravex

@@ -2,5 +2,5 @@
 #include "helpers/helpermain.h"
 
 int main(int argc, char **argv) {
-    return dravex::runHelperMain(argc, argv, dravex::runFormat);
+    return dravex::runHelperMain(argc, argv, dravex::runFormat, dravex::formatRun);
 }

@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
@@ -42,7 +43,7 @@ std::string helperCommandText(int argc, char **argv, const char *commandLine) {
     return joinArguments(argc, argv);
 }
 
-int runHelperMain(int argc, char **argv, HelperRun run) {
+int runHelperMain(int argc, char **argv, HelperRun run, RecordedRunOf recordedRun) {
     const char *rootVariable = std::getenv("DRAVEX_SYSTEM_ROOT");
     SystemRoot root(rootVariable && *rootVariable ? rootVariable : "/");
 
@@ -61,12 +62,30 @@ int runHelperMain(int argc, char **argv, HelperRun run) {
         actions = std::make_unique<InertDiskActions>();
     }
 
-    HelperContext context{root, *actions, std::cout, std::cerr};
+    LastLineBuffer outLines(std::cout.rdbuf());
+    LastLineBuffer errLines(std::cerr.rdbuf());
+    std::ostream out(&outLines);
+    std::ostream err(&errLines);
+    HelperContext context{root, *actions, out, err};
     if (const char *scanned = std::getenv(kScannedDisksVariable)) {
         // A list that cannot be read lets no letter pass.
         context.scanned = parseScannedDisks(scanned).value_or(ScannedDisks{});
     }
-    const int code = run(helperCommandText(argc, argv, std::getenv(kCommandLineVariable)), context);
+    const std::string commandText = helperCommandText(argc, argv, std::getenv(kCommandLineVariable));
+    std::optional<HelperRecorder> recorder;
+    if (const auto journal = helperJournalPath(root))
+        recorder.emplace(root, *journal, recordedRun(commandText));
+    const auto start = std::chrono::steady_clock::now();
+    const int code = run(commandText, context);
+    if (recorder) {
+        const std::string message = code == kExitDone || errLines.lastLine().empty() ? outLines.lastLine()
+                                                                                     : errLines.lastLine();
+        recorder->finish(code, message,
+                         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start),
+                         err);
+    }
+    out.flush();
+    err.flush();
     return finishHelper(code);
 }
 

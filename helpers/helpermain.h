@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helpers/helpercontext.h"
+#include "helpers/helperrecord.h"
 
 #include <string>
 
@@ -25,7 +26,9 @@ int finishHelper(int code);
 
 // main() of every helper: the system root from DRAVEX_SYSTEM_ROOT ("/" when unset), the disk actions of
 // UDisks2 on the machine itself (util-linux and sysfs when the service does not answer) and inert ones below
-// any other root, the letters of the tool's scan from DRAVEX_SCANNED_DISKS, standard output and error.
-int runHelperMain(int argc, char **argv, HelperRun run);
+// any other root, the letters of the tool's scan from DRAVEX_SCANNED_DISKS, standard output and error. The
+// run ends with its production record (helperJournalPath), the message being the last line the operator
+// read: on standard output when it succeeded, on standard error when it did not.
+int runHelperMain(int argc, char **argv, HelperRun run, RecordedRunOf recordedRun);
 
 } // namespace dravex

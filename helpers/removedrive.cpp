@@ -58,6 +58,10 @@ VolumeCheck closeHolders(const DriveMap &map, char letter, GuardRules rules, Hel
 
 } // namespace
 
+RecordedRun removeDriveRun(const std::string &commandText) {
+    return {operations::kEject, parseDriveArgument(commandText), {}};
+}
+
 int runRemoveDrive(const std::string &commandText, HelperContext &context) {
     const auto letter = parseDriveArgument(commandText);
     if (!letter) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helpers/helpercontext.h"
+#include "helpers/helperrecord.h"
 
 #include <string>
 
@@ -10,5 +11,7 @@ namespace dravex {
 // card reader has only its medium ejected, so the other slots keep theirs. A stick without a medium (a dead
 // one) is powered off as it is; an empty slot has nothing to eject.
 int runRemoveDrive(const std::string &commandText, HelperContext &context);
+// The run as the production record keeps it: the drive.
+RecordedRun removeDriveRun(const std::string &commandText);
 
 } // namespace dravex

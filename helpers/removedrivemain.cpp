@@ -2,5 +2,5 @@
 #include "helpers/removedrive.h"
 
 int main(int argc, char **argv) {
-    return dravex::runHelperMain(argc, argv, dravex::runRemoveDrive);
+    return dravex::runHelperMain(argc, argv, dravex::runRemoveDrive, dravex::removeDriveRun);
 }

@@ -100,6 +100,13 @@ int finishCopy(const TreeCopy &copy, std::ostream &out, std::ostream &err) {
     return kExitDone;
 }
 
+RecordedRun xcopyRun(const std::string &commandText) {
+    const ParsedXcopyCommand parsed = parseXcopyCommand(commandText);
+    if (!parsed.command)
+        return {operations::kCopy, std::nullopt, {}};
+    return {operations::kCopy, parsed.command->letter, parsed.command->sourceFolder};
+}
+
 int runXcopy(const std::string &commandText, HelperContext &context, const CopyHooks &hooks) {
     const ParsedXcopyCommand parsed = parseXcopyCommand(commandText);
     if (!parsed.command) {

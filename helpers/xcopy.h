@@ -1,6 +1,7 @@
 #pragma once
 
 #include "helpers/helpercontext.h"
+#include "helpers/helperrecord.h"
 #include "helpers/treecopy.h"
 
 #include <optional>
@@ -32,5 +33,7 @@ int finishCopy(const TreeCopy &copy, std::ostream &out, std::ostream &err);
 // Copies the source folder's tree onto the root of the drive; exit 0 only when all of it was copied
 // (and verified).
 int runXcopy(const std::string &commandText, HelperContext &context, const CopyHooks &hooks = {});
+// The run as the production record keeps it: the drive, and the source folder.
+RecordedRun xcopyRun(const std::string &commandText);
 
 } // namespace dravex

@@ -33,6 +33,9 @@ public:
     int check1 = kUnchecked; // content check, "内部附有文件"
     int check2 = kUnchecked; // USB identity, "查看VPSN"
     bool copyEnabled = false;
+    // What the production record asks the operator to notice (records waiting for the line's server, a
+    // journal that cannot be written); the window shows it in panel 1 after the tool's own message.
+    std::string recordNote;
 
 private:
     std::array<std::string, 4> m_panels;

@@ -7,6 +7,7 @@
 #include "platform/fileservice.h"
 #include "platform/launcher.h"
 #include "platform/managementdata.h"
+#include "platform/productionlog.h"
 #include "platform/registryreader.h"
 #include "platform/volumeservices.h"
 
@@ -25,6 +26,7 @@ struct PlatformServices {
     RegistryReader &registry;
     DeviceChangeSource &deviceChanges;
     CapacityReports &capacityReports;
+    ProductionLog &productionLog;
     // The folder that holds the program, with "\" as separator where the logic appends to it.
     std::string programDirectory;
 };

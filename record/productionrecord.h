@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/productionlog.h" // the operations' names
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -23,7 +25,7 @@ struct ProductionRecord {
     std::uint64_t capacityBytes = 0;
     std::string fileSystem;
     std::string label;
-    std::string operation;  // one of the names below
+    std::string operation;  // one of operations::
     std::string parameters; // the switches, the source folder, the reference summary
     std::string result;     // a helper's exit code ("0", "3") or the verdict the tool showed ("OK", "NG")
     std::string message;    // what the operator saw
@@ -31,17 +33,6 @@ struct ProductionRecord {
 
     bool operator==(const ProductionRecord &other) const;
 };
-
-// The operations as records name them.
-namespace operations {
-inline constexpr const char *kFormat = "format";
-inline constexpr const char *kCopy = "copy";
-inline constexpr const char *kRelabel = "relabel";
-inline constexpr const char *kLockTest = "lock-test";
-inline constexpr const char *kContentCheck = "content-check";
-inline constexpr const char *kCapacityCheck = "capacity-check";
-inline constexpr const char *kEject = "eject";
-} // namespace operations
 
 // The columns of a record in every store, in the order of recordFields.
 const std::vector<std::string> &recordColumns();

@@ -14,17 +14,23 @@ constexpr const char *kNoReference = "无法读取客供文件目录，不判定
 } // namespace
 
 ContentCheck::ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow,
-                           Reference reference)
-    : m_search(search), m_table(table), m_mainWindow(mainWindow), m_reference(std::move(reference)) {}
+                           Reference reference, Checked checked)
+    : m_search(search), m_table(table), m_mainWindow(mainWindow), m_reference(std::move(reference)),
+      m_checked(std::move(checked)) {}
 
 void ContentCheck::CheckSlotContents(int row) {
+    const auto start = std::chrono::steady_clock::now();
     DriveSlot &slot = m_table.slots.at(static_cast<size_t>(row));
     slot.contents = FormatDirStats(summariseTree(m_search, slot.letter + ":"));
     const std::optional<std::string> reference = m_reference();
-    if (!reference)
+    if (!reference) {
         slot.checkResult.clear();
-    else
-        slot.checkResult = slot.contents == *reference ? verdicts::kSame : verdicts::kDifferent;
+        return;
+    }
+    slot.checkResult = slot.contents == *reference ? verdicts::kSame : verdicts::kDifferent;
+    if (m_checked)
+        m_checked(slot, *reference,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
 }
 
 void ContentCheck::reportMissingReference() {

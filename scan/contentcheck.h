@@ -4,6 +4,7 @@
 #include "model/mainwindowstate.h"
 #include "platform/directorysearch.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <string>
@@ -16,8 +17,11 @@ namespace dravex {
 class ContentCheck {
 public:
     using Reference = std::function<std::optional<std::string>()>;
+    // Hears of every row checked against a reference, with the reference and the time the check took.
+    using Checked = std::function<void(const DriveSlot &, const std::string &, std::chrono::milliseconds)>;
 
-    ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow, Reference reference);
+    ContentCheck(DirectorySearch &search, DriveTable &table, MainWindowState &mainWindow, Reference reference,
+                 Checked checked = {});
 
     void CheckSlotContents(int row);
     // Ticking or clearing "内部附有文件": checks every listed row, or empties their verdicts.
@@ -31,6 +35,7 @@ private:
     DriveTable &m_table;
     MainWindowState &m_mainWindow;
     Reference m_reference;
+    Checked m_checked;
 };
 
 } // namespace dravex

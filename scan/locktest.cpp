@@ -16,10 +16,15 @@ void ProbeWriteProtect(FileService &files, DriveSlot &slot) {
     slot.checkResult = writable ? verdicts::kWritable : verdicts::kWriteProtected;
 }
 
-void runLockTest(FileService &files, DriveTable &table) {
+void runLockTest(FileService &files, DriveTable &table,
+                 const std::function<void(const DriveSlot &, std::chrono::milliseconds)> &tested) {
     for (DriveSlot &slot : table.slots) {
-        if (!slot.letter.empty() && !slot.capacity.empty())
-            ProbeWriteProtect(files, slot);
+        if (slot.letter.empty() || slot.capacity.empty())
+            continue;
+        const auto start = std::chrono::steady_clock::now();
+        ProbeWriteProtect(files, slot);
+        if (tested)
+            tested(slot, std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
     }
 }
 

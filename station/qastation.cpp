@@ -7,13 +7,20 @@
 #include "ops/relabelall.h"
 #include "scan/locktest.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace dravex {
 
 QaStation::QaStation(Variant variant, PlatformServices &services)
     : m_variant(variant), m_services(services), m_scan(services.volumes, m_table, m_state, variant),
       m_configDialog(m_state, services.directories),
       m_settings(services.files, services.codePage, services.programDirectory, m_state, m_configDialog),
-      m_contentCheck(services.directories, m_table, m_state, [this] { return m_configDialog.contentReference(); }),
+      m_contentCheck(
+          services.directories, m_table, m_state, [this] { return m_configDialog.contentReference(); },
+          [this](const DriveSlot &slot, const std::string &reference, std::chrono::milliseconds duration) {
+              recordContentCheck(slot, reference, duration);
+          }),
       m_identityLookup(services.management, services.registry) {
     ScanSteps steps;
     steps.checkSlotContents = [this](int row) { m_contentCheck.CheckSlotContents(row); };
@@ -31,6 +38,7 @@ QaStation::~QaStation() {
 
 void QaStation::scan() {
     m_scan.chus();
+    forgetPulledContentChecks();
     m_contentCheck.reportMissingReference();
     // The scan writes every row afresh: each stick's report goes back in, and a stick pulled or plugged in
     // again has none.
@@ -71,11 +79,14 @@ void QaStation::copyAll() {
 }
 
 void QaStation::relabelAll() {
-    relabelAllDrives(m_table, m_state, m_services.volumes, m_scan);
+    relabelAllDrives(m_table, m_state, m_services.volumes, m_scan, m_services.productionLog);
 }
 
 void QaStation::testLocks() {
-    runLockTest(m_services.files, m_table);
+    runLockTest(m_services.files, m_table, [this](const DriveSlot &slot, std::chrono::milliseconds duration) {
+        m_services.productionLog.record(
+            {slot.letter.front(), operations::kLockTest, {}, slot.checkResult, slot.checkResult, duration});
+    });
 }
 
 void QaStation::ejectAll() {
@@ -87,7 +98,39 @@ void QaStation::ejectOne(int row) {
 }
 
 void QaStation::checkContents() {
+    // Asked for by the operator: every stick's verdict goes into the record, however often it was before.
+    m_recordedContentChecks.clear();
     m_contentCheck.Check1Click();
+}
+
+void QaStation::recordContentCheck(const DriveSlot &slot, const std::string &reference,
+                                   std::chrono::milliseconds duration) {
+    if (slot.letter.empty())
+        return;
+    const std::string recorded = slot.deviceSerial + "\n" + slot.contents + "\n" + slot.checkResult;
+    std::string &last = m_recordedContentChecks[slot.letter];
+    if (last == recorded)
+        return;
+    last = recorded;
+    m_services.productionLog.record(
+        {slot.letter.front(), operations::kContentCheck, reference, slot.checkResult, slot.contents, duration});
+}
+
+void QaStation::forgetPulledContentChecks() {
+    for (auto each = m_recordedContentChecks.begin(); each != m_recordedContentChecks.end();) {
+        const bool present = std::any_of(m_table.slots.begin(), m_table.slots.end(), [&](const DriveSlot &slot) {
+            return slot.letter == each->first && !slot.capacity.empty();
+        });
+        each = present ? std::next(each) : m_recordedContentChecks.erase(each);
+    }
+}
+
+bool QaStation::refreshRecordNote() {
+    std::string note = m_services.productionLog.note();
+    if (note == m_state.recordNote)
+        return false;
+    m_state.recordNote = std::move(note);
+    return true;
 }
 
 void QaStation::showDiskInfo(int row, Operator &person) {

@@ -11,7 +11,10 @@
 #include "scan/drivescan.h"
 #include "usbid/usbidentitylookup.h"
 
+#include <chrono>
 #include <functional>
+#include <map>
+#include <string>
 
 namespace dravex {
 
@@ -54,10 +57,18 @@ public:
     void ejectOne(int row);           // a click on a row number
     // "内部附有文件" ticked or cleared: checks every listed stick against the customer folder, or clears.
     void checkContents();
+    // Asks the production record for its note to the operator; true when the note changed.
+    bool refreshRecordNote();
     // A double-click on a row's identity: the description of the stick's disk; nothing for an empty row.
     void showDiskInfo(int row, Operator &person);
 
 private:
+    // Records a row's content verdict unless the same stick's same verdict on the same contents was the
+    // last one recorded for its letter: every plug and pull rescans every stick.
+    void recordContentCheck(const DriveSlot &slot, const std::string &reference, std::chrono::milliseconds duration);
+    // Forgets the letters whose sticks are gone, so a stick plugged in again is recorded again.
+    void forgetPulledContentChecks();
+
     Variant m_variant;
     PlatformServices &m_services;
     DriveTable m_table;
@@ -67,6 +78,7 @@ private:
     SettingsFiles m_settings;
     ContentCheck m_contentCheck;
     UsbIdentityLookup m_identityLookup;
+    std::map<std::string, std::string> m_recordedContentChecks; // letter -> what was recorded for it
 };
 
 } // namespace dravex

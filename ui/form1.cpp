@@ -371,6 +371,11 @@ void Form1::load() {
     m_station.loadSettings();
     refreshViews();
     hookDeviceChange();
+    connect(&m_recordNoteTimer, &QTimer::timeout, this, [this] {
+        if (m_station.refreshRecordNote())
+            refreshViews();
+    });
+    m_recordNoteTimer.start(1000);
 }
 
 void Form1::showConfiguration() {
@@ -447,12 +452,17 @@ void Form1::refreshViews() {
         row.deviceKey->setText(text(slot.deviceKey));
     }
     m_driveCount->setText(text(m_station.driveTable().driveCount));
+    m_station.refreshRecordNote();
+    const MainWindowState &state = m_station.state();
     for (size_t i = 0; i < m_panels.size(); ++i)
-        m_panels[i]->setText(text(m_station.state().panel(static_cast<int>(i) + 1)));
+        m_panels[i]->setText(text(state.panel(static_cast<int>(i) + 1)));
+    if (!state.recordNote.empty())
+        m_panels[0]->setText(text(state.panel(1) + (state.panel(1).empty() ? "" : kRecordNoteSeparator) +
+                                  state.recordNote));
     // The tool's messages and the customer folder are often longer than their panels: the tooltip holds
     // the whole text. Panels 3 and 4 keep tooltips of their own.
     for (size_t i : {size_t{0}, size_t{1}})
-        m_panels[i]->setToolTip(text(m_station.state().panel(static_cast<int>(i) + 1)));
+        m_panels[i]->setToolTip(m_panels[i]->text());
     mirrorCheck(m_contentCheckBox, m_station.state().check1);
     mirrorCheck(m_identityCheckBox, m_station.state().check2);
     m_copyButton->setEnabled(m_station.state().copyEnabled);

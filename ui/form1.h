@@ -4,6 +4,7 @@
 #include "station/qastation.h"
 #include "ui/operatordialogs.h"
 
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -100,6 +101,8 @@ private:
     Operator *m_operator = &m_operatorDialogs;
     // Made on first showing; no owner window, so the window owns it here.
     std::unique_ptr<Form5> m_form5;
+    // Asks the production record every second whether records wait for the line's server.
+    QTimer m_recordNoteTimer;
     std::string m_selectedDrive;
     bool m_centred = false;
 

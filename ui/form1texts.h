@@ -22,6 +22,8 @@ inline constexpr const char *kEjectRowTip = "单击卸载此U盘";
 inline constexpr const char *kContactPanel = "Tavrin";
 inline constexpr const char *kDefaultLabelPanelTip = "默认卷标。单击此处可进行修改。";
 inline constexpr const char *kContactPanelTip = "点击发送邮件与我...";
+// Between the tool's message in panel 1 and the production record's note after it.
+inline constexpr const char *kRecordNoteSeparator = "　";
 inline constexpr const char *kNoMailProgram = "无法打开邮件程序，请发邮件至：";
 
 inline constexpr const char *kMenuTitle = "配置(G)";

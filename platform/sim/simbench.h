@@ -7,6 +7,7 @@
 #include "platform/managementdata.h"
 #include "platform/registryreader.h"
 #include "platform/sim/simcapacityreports.h"
+#include "platform/sim/simproductionlog.h"
 #include "platform/sim/simdrive.h"
 #include "platform/volumeservices.h"
 
@@ -83,6 +84,7 @@ public:
 
     // The capacity checks' results, with a listener of their own (see SimCapacityReports).
     CapacityReports &capacityReports() { return m_capacityReports; }
+    SimProductionLog &productionLog() { return m_productionLog; }
     bool hasCapacityListener() const { return m_capacityReports.hasListener(); }
     // Leaves a report on the stick at the letter, as a capacity check does when it ends, or takes it away
     // (nothing), then tells the reports' listener; false when there is no stick at the letter or its
@@ -164,6 +166,7 @@ private:
     int m_volumeQueries = 0;
     int m_driveListRefreshes = 0;
     SimCapacityReports m_capacityReports{*this};
+    SimProductionLog m_productionLog;
 };
 
 } // namespace dravex

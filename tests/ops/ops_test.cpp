@@ -172,10 +172,20 @@ TEST_F(OpsTest, RelabelOnlyWritableOrUncheckedDrivesThenRescan) {
         table.slots[i].checkResult = verdicts[i];
     window.panel(3) = "DATA";
     const int scansBefore = bench.driveListRefreshes();
-    relabelAllDrives(table, window, bench, scan);
+    relabelAllDrives(table, window, bench, scan, bench.productionLog());
     EXPECT_EQ(bench.driveListRefreshes(), scansBefore + 1);
     for (size_t i = 0; i < 5; ++i)
         EXPECT_EQ(table.slots[i].volumeLabel, i < 2 ? "卷标:DATA" : "卷标:OLD") << verdicts[i];
+    // Only the sticks relabelled go into the production record, each with the label its row shows now.
+    const std::vector<StickResult> &records = bench.productionLog().results();
+    ASSERT_EQ(records.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(records[i].letter, "FG"[i]);
+        EXPECT_EQ(records[i].operation, "relabel");
+        EXPECT_EQ(records[i].parameters, "DATA");
+        EXPECT_EQ(records[i].result, "OK");
+        EXPECT_EQ(records[i].message, "卷标:DATA");
+    }
     // Back to normal before the rescan, which shows its own hourglass.
     EXPECT_EQ(pointers, (Pointers{kPointerHourglass, kPointerDefault, kPointerHourglass, kPointerDefault}));
 }
@@ -186,7 +196,7 @@ TEST_F(OpsTest, RelabelLockedAndUnreadableDrives) {
     plugUnreadable('H');
     scan.chus();
     window.panel(3) = "";
-    relabelAllDrives(table, window, bench, scan);
+    relabelAllDrives(table, window, bench, scan, bench.productionLog());
     EXPECT_EQ(table.slots[0].volumeLabel, "卷标:OLD");
     // An empty default label is passed on as it is.
     EXPECT_EQ(table.slots[1].volumeLabel, "卷标:");
@@ -195,8 +205,16 @@ TEST_F(OpsTest, RelabelLockedAndUnreadableDrives) {
     // The locked stick kept its old label, and the panel says so after the rescan; when every label is
     // taken, the scan's own text stays.
     EXPECT_EQ(window.panel(1), "以下U盘的卷标未能修改：F:");
+    // The refused stick's record carries the message the operator read about it.
+    const std::vector<StickResult> &records = bench.productionLog().results();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].letter, 'F');
+    EXPECT_EQ(records[0].result, "NG");
+    EXPECT_EQ(records[0].message, "以下U盘的卷标未能修改：F:");
+    EXPECT_EQ(records[1].letter, 'G');
+    EXPECT_EQ(records[1].result, "OK");
     bench.drive('F')->locked = false;
-    relabelAllDrives(table, window, bench, scan);
+    relabelAllDrives(table, window, bench, scan, bench.productionLog());
     EXPECT_EQ(window.panel(1).find("以下U盘"), std::string::npos) << window.panel(1);
 }
 

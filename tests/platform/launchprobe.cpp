@@ -30,7 +30,7 @@ int main(int argc, char **argv) {
     add("sid", std::to_string(::getsid(0)));
     for (int i = 1; i < argc; ++i)
         add("arg", argv[i]);
-    for (const char *name : {"DRAVEX_COMMAND_LINE", "DRAVEX_SCANNED_DISKS", "DRAVEX_CAPACITY_REPORTS"}) {
+    for (const char *name : {"DRAVEX_COMMAND_LINE", "DRAVEX_RECORDS", "DRAVEX_SCANNED_DISKS", "DRAVEX_CAPACITY_REPORTS"}) {
         if (const char *value = std::getenv(name))
             add("env", std::string(name) + "=" + value);
     }

@@ -36,7 +36,7 @@ class LinuxLauncherTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char *name : {"PATH", "DISPLAY", "WAYLAND_DISPLAY", "DRAVEX_PROBE_OUTPUT",
-                                 "DRAVEX_SCANNED_DISKS", "DRAVEX_CAPACITY_REPORTS"}) {
+                                 "DRAVEX_SCANNED_DISKS", "DRAVEX_CAPACITY_REPORTS", "DRAVEX_RECORDS"}) {
             const char *value = std::getenv(name);
             m_savedEnvironment.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
         }
@@ -137,7 +137,7 @@ TEST_F(LinuxLauncherTest, ArgumentsReachTheProgramAsPlainText) {
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1);
 }
 
-TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineTheScanAndTheReportFolderOthersDoNot) {
+TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineTheScanTheReportAndRecordFoldersOthersDoNot) {
     installProbe("tool/format.com");
     installProbe("tool/captest");
     installProbe("bin/other");
@@ -150,11 +150,11 @@ TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineTheScanAndTheReportFolder
     const ProbeReport own = waitForReport();
     EXPECT_EQ(own.arguments, (Arguments{"F:/FS:FAT/V:MY", "DISK/q/y"}));
     EXPECT_EQ(own.environment, (Arguments{"DRAVEX_COMMAND_LINE=format.com F:/FS:FAT/V:MY  DISK/q/y",
-                                          "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
+                                          "DRAVEX_RECORDS=" + tool(), "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
                                           "DRAVEX_CAPACITY_REPORTS=/run/user/1000/dravex-capacity-x1Y2z3"}));
     ASSERT_TRUE(withScan.Shell("captest G:", kWindowNormalFocus));
     EXPECT_EQ(waitForReport().environment,
-              (Arguments{"DRAVEX_COMMAND_LINE=captest G:", "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
+              (Arguments{"DRAVEX_COMMAND_LINE=captest G:", "DRAVEX_RECORDS=" + tool(), "DRAVEX_SCANNED_DISKS=F=sdb:12,G=sdc:13",
                          "DRAVEX_CAPACITY_REPORTS=/run/user/1000/dravex-capacity-x1Y2z3"}));
     ::unsetenv("DRAVEX_SCANNED_DISKS");
     ::unsetenv("DRAVEX_CAPACITY_REPORTS");
@@ -162,7 +162,7 @@ TEST_F(LinuxLauncherTest, OwnHelpersLearnTheCommandLineTheScanAndTheReportFolder
     EXPECT_TRUE(waitForReport().environment.empty());
     // Without a report folder none is named, not even an empty one.
     ASSERT_TRUE(launcher().Shell("captest G:", kWindowHidden));
-    EXPECT_EQ(waitForReport().environment, Arguments{"DRAVEX_COMMAND_LINE=captest G:"});
+    EXPECT_EQ(waitForReport().environment, (Arguments{"DRAVEX_COMMAND_LINE=captest G:", "DRAVEX_RECORDS=" + tool()}));
 }
 
 TEST_F(LinuxLauncherTest, ToolStartedWithoutStandardStreams) {
@@ -266,7 +266,7 @@ TEST_F(LinuxLauncherTest, NormalWindowIsAnXtermInUtf8WithTheChineseFont) {
     EXPECT_EQ(report.arguments, (Arguments{"-u8", "-fa", font, "-cjk_width", "-T", commandLine, "-e", nice,
                                            "-n", "0", "--", probe, "a", "b c"}));
     // The terminal passes the command line as written on to the helper.
-    EXPECT_EQ(report.environment, Arguments{"DRAVEX_COMMAND_LINE=" + commandLine});
+    EXPECT_EQ(report.environment, (Arguments{"DRAVEX_COMMAND_LINE=" + commandLine, "DRAVEX_RECORDS=" + tool()}));
 
     // Without arguments xterm still gets more than one word after -e, which it would give to a shell.
     report = run("probe", kWindowNormalFocus);

@@ -319,7 +319,7 @@ public:
         : m_volumes(root, m_mounter), m_management(m_volumes, root), m_registry(m_volumes, root),
           m_lookup(m_management, m_registry),
           m_services{m_volumes, m_idle, m_idle, m_codePage, m_idle, m_management, m_registry, m_idle,
-                     m_idle.capacityReports(), "C:\\"},
+                     m_idle.capacityReports(), m_idle.productionLog(), "C:\\"},
           m_station(Variant::V2, m_services) {
         m_station.state().check2 = kChecked;
     }

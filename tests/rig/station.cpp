@@ -50,7 +50,8 @@ Station::Station()
           m_programFolder, [this](const std::string &path) { return m_volumes.nativePath(path); },
           [this] { return scannedDisksText(m_volumes.driveMap()); }, m_capacityReports.folder()),
       m_services{m_volumes,    m_directories, m_files,         m_codePage,        m_launcher,
-                 m_management, m_registry,    m_deviceChanges, m_capacityReports, m_programFolder} {
+                 m_management, m_registry,    m_deviceChanges, m_capacityReports, m_productionLog,
+                 m_programFolder} {
     // Detached programs are orphaned on purpose; here they come back to us instead of to PID 1.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     m_window = std::make_unique<Form1>(m_station, "rig@dravex.example");

@@ -2,6 +2,7 @@
 
 #include "platform/linux/process/linuxcapacityreports.h"
 #include "platform/linux/process/linuxlauncher.h"
+#include "platform/linux/record/linuxproductionlog.h"
 #include "platform/linux/sysfs/udevdevicechangesource.h"
 #include "platform/linux/windows/iconvcodepage.h"
 #include "platform/linux/windows/linuxdirectorysearch.h"
@@ -93,6 +94,7 @@ private:
     IconvCodePage m_codePage;
     UdevDeviceChangeSource m_deviceChanges;
     LinuxCapacityReports m_capacityReports;
+    LinuxProductionLog m_productionLog{m_programFolder};
     LinuxLauncher m_launcher;
     LinuxManagementData m_management{m_volumes};
     LinuxUsbStorageRegistry m_registry{m_volumes};

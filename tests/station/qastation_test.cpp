@@ -34,7 +34,8 @@ protected:
     SimBench bench;
     testing::PassThroughCodePage codePage;
     PlatformServices services{
-        bench, bench, bench, codePage, bench, bench, bench, bench, bench.capacityReports(), "C:\\DRAVEX"};
+        bench, bench, bench, codePage, bench, bench, bench, bench, bench.capacityReports(),
+        bench.productionLog(), "C:\\DRAVEX"};
     std::unique_ptr<QaStation> station = std::make_unique<QaStation>(Variant::V2, services);
 };
 

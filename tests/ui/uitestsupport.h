@@ -34,7 +34,8 @@ struct TestServices {
     PassThroughCodePage codePage;
     QTemporaryDir programDirectory;
     PlatformServices services{bench, bench, bench, codePage, bench, bench, bench, bench,
-                              bench.capacityReports(), programDirectory.path().toStdString()};
+                              bench.capacityReports(), bench.productionLog(),
+                              programDirectory.path().toStdString()};
 
     std::filesystem::path settingsFile(const char *name) const {
         return std::filesystem::path(programDirectory.path().toStdString()) / name;

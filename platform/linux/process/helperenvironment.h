@@ -7,5 +7,7 @@ namespace dravex {
 inline constexpr const char *kCommandLineVariable = "DRAVEX_COMMAND_LINE";
 // What each drive letter named at the tool's last scan (scannedDisksText).
 inline constexpr const char *kScannedDisksVariable = "DRAVEX_SCANNED_DISKS";
+// The folder whose Dravex.db takes the helper's production record: the tool's own.
+inline constexpr const char *kRecordsVariable = "DRAVEX_RECORDS";
 
 } // namespace dravex

@@ -107,13 +107,14 @@ std::optional<long> LinuxLauncher::Shell(const std::string &commandLine, int win
         return std::nullopt;
     }
     const std::string program = arguments.front();
-    // Our own helpers learn the command line as written, what the letters named at the scan and where a
-    // capacity check leaves its report.
+    // Our own helpers learn the command line as written, what the letters named at the scan, where a
+    // capacity check leaves its report and whose production record takes theirs.
     std::vector<std::string> environment;
     const std::string ownFolder = m_toolDirectory + "/";
     if (program.compare(0, ownFolder.size(), ownFolder) == 0 &&
         program.find('/', ownFolder.size()) == std::string::npos) {
         environment.push_back(std::string(kCommandLineVariable) + "=" + commandLine);
+        environment.push_back(std::string(kRecordsVariable) + "=" + m_toolDirectory);
         if (m_scannedDisks)
             environment.push_back(std::string(kScannedDisksVariable) + "=" + m_scannedDisks());
         if (!m_capacityReports.empty())

@@ -26,24 +26,6 @@ std::string valueOf(const UdevRecord &record, const std::string &key) {
     return found == record.end() ? std::string() : found->second;
 }
 
-// A device field for a device id. The escaped form keeps the padding blanks that udev's plain form shows
-// as "_", so a field cut to its width loses them as on Windows.
-std::string idDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
-                          const std::string &sysfsAttribute) {
-    std::string text = decodeUdevEscapes(usbProperty(record, name + "_ENC"));
-    if (text.empty())
-        text = usbProperty(record, name);
-    if (text.empty())
-        text = root.attribute(sysfsAttribute);
-    return text;
-}
-
-// The same field for people: blanks kept, udev's escaped form keeping the device's own.
-std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
-                                const std::string &sysfsAttribute) {
-    return readableField(idDeviceField(root, record, name, sysfsAttribute));
-}
-
 // The LUN in udev's ID_PATH, "...-scsi-0:0:0:1"; 0 when it names none.
 unsigned lunOfIdPath(const std::string &idPath) {
     const size_t scsi = idPath.rfind("-scsi-");

@@ -52,6 +52,21 @@ std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, cons
     return root.attribute(deviceFolder + "/serial");
 }
 
+std::string idDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
+                          const std::string &sysfsAttribute) {
+    std::string text = decodeUdevEscapes(usbProperty(record, name + "_ENC"));
+    if (text.empty())
+        text = usbProperty(record, name);
+    if (text.empty())
+        text = root.attribute(sysfsAttribute);
+    return text;
+}
+
+std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
+                                const std::string &sysfsAttribute) {
+    return readableField(idDeviceField(root, record, name, sysfsAttribute));
+}
+
 LinuxUsbStorageRegistry::LinuxUsbStorageRegistry(LinuxVolumeServices &volumes, std::string root)
     : m_volumes(volumes), m_root(std::move(root)) {}
 

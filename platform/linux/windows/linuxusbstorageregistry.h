@@ -19,6 +19,15 @@ std::string usbProperty(const UdevRecord &record, const std::string &name);
 // sysfs "serial" (deviceFolder may be empty). Case and characters as reported; empty when there is none.
 std::string usbSerial(const SystemRoot &root, const UdevRecord &diskRecord, const std::string &deviceFolder);
 
+// A vendor, model or revision field of a disk (name "VENDOR", "MODEL", "REVISION") for a device id: udev's
+// escaped form, which keeps the padding blanks its plain form shows as "_", then its plain form, then the
+// sysfs attribute (a path inside the root).
+std::string idDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
+                          const std::string &sysfsAttribute);
+// The same field for people: blanks kept, udev's escaped form keeping the device's own.
+std::string readableDeviceField(const SystemRoot &root, const UdevRecord &record, const std::string &name,
+                                const std::string &sysfsAttribute);
+
 // The list of USB mass-storage devices present, read only through the one list the tool needs:
 // "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\USBSTOR\Enum\" with "Count" and "0", "1", ...
 // One entry per USB device with a mass-storage interface, so a card reader is one entry however many slots
