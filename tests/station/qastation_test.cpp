@@ -143,5 +143,75 @@ TEST_F(QaStationTest, AReportThatArrivesIsShownWithoutARescanAndTellsTheWatcher)
     EXPECT_EQ(bench.driveListRefreshes(), 1);
 }
 
+// What the tool itself finds out about a stick goes into the production record; the helpers write theirs.
+TEST_F(QaStationTest, TheLockTestAndTheContentCheckRecordEachVerdictOnce) {
+    bench.drive('K')->locked = true;
+    station->scan();
+    station->testLocks();
+    std::vector<StickResult> records = bench.productionLog().results();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].letter, 'H');
+    EXPECT_EQ(records[0].operation, "lock-test");
+    EXPECT_EQ(records[0].result, "可读写");
+    EXPECT_EQ(records[1].letter, 'K');
+    EXPECT_EQ(records[1].result, "写保护");
+    bench.productionLog().clear();
+
+    testing::ScratchFolder customer;
+    testing::writeText(customer.path() / "data.txt", "lot 7");
+    testing::writeText(bench.folderOf('H') / "data.txt", "lot 7");
+    station->configDialog().setFolder(customer.path().string());
+    station->state().check1 = kChecked;
+    station->checkContents();
+    const std::string reference = "文件:1;目录:0;大小:5字节";
+    records = bench.productionLog().results();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].operation, "content-check");
+    EXPECT_EQ(records[0].parameters, reference);
+    EXPECT_EQ(records[0].result, "OK");
+    EXPECT_EQ(records[0].message, reference);
+    EXPECT_EQ(records[1].result, "NG");
+
+    // Every plug and pull rescans every stick: a verdict already recorded is not recorded again...
+    station->scan();
+    station->scan();
+    EXPECT_EQ(bench.productionLog().results().size(), 2u);
+    // ...but a changed one is, and a stick plugged in again is checked anew.
+    testing::writeText(bench.folderOf('K') / "data.txt", "lot 7");
+    bench.unplug('H');
+    station->scan();
+    records = bench.productionLog().results();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[2].letter, 'K');
+    EXPECT_EQ(records[2].result, "OK");
+    SimDrive again;
+    again.letter = 'H';
+    bench.plug(again);
+    station->scan();
+    ASSERT_EQ(bench.productionLog().results().size(), 4u);
+    EXPECT_EQ(bench.productionLog().results()[3].letter, 'H');
+    // Asked for again by the operator, every stick's verdict is recorded however often it was before.
+    station->checkContents();
+    EXPECT_EQ(bench.productionLog().results().size(), 6u);
+
+    // Without a customer folder there is no verdict, and nothing to record.
+    bench.productionLog().clear();
+    station->configDialog().setFolder((customer.path() / "gone").string());
+    station->checkContents();
+    EXPECT_TRUE(bench.productionLog().results().empty());
+}
+
+TEST_F(QaStationTest, TheRecordsNoteIsTakenFromTheLogAndChangesAreReported) {
+    EXPECT_FALSE(station->refreshRecordNote());
+    EXPECT_EQ(station->state().recordNote, "");
+    bench.productionLog().setNote("生产记录待上传：3条");
+    EXPECT_TRUE(station->refreshRecordNote());
+    EXPECT_EQ(station->state().recordNote, "生产记录待上传：3条");
+    EXPECT_FALSE(station->refreshRecordNote());
+    bench.productionLog().setNote("");
+    EXPECT_TRUE(station->refreshRecordNote());
+    EXPECT_EQ(station->state().recordNote, "");
+}
+
 } // namespace
 } // namespace dravex

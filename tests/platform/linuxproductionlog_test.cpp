@@ -1,0 +1,99 @@
+#include "fixtures.h"
+#include "platform/linux/record/linuxproductionlog.h"
+#include "record/localjournal.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace dravex {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class LinuxProductionLogTest : public ::testing::Test {
+protected:
+    std::string program() const { return (m_folder.path() / "program").string(); }
+    std::vector<ProductionRecord> records() const {
+        LocalJournal::Opening opening = LocalJournal::open(program() + "/Dravex.db");
+        return opening.journal ? opening.journal->select({}) : std::vector<ProductionRecord>{};
+    }
+    static StickResult lockTest(char letter) {
+        return {letter, operations::kLockTest, "", "可读写", "可读写", 12ms};
+    }
+
+    TemporaryFolder m_folder;
+    const SystemRoot m_root{sysroot("rig-ten-sticks")};
+};
+
+TEST_F(LinuxProductionLogTest, TheToolsRecordsDescribeTheStickBehindTheLetter) {
+    fs::create_directories(program());
+    LinuxProductionLog log(program(), m_root);
+    log.record(lockTest('F'));
+    log.record(lockTest('P')); // nothing there any more: the letter alone
+    EXPECT_EQ(log.note(), "");
+    const std::vector<ProductionRecord> kept = records();
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].letter, "F");
+    EXPECT_EQ(kept[0].serial.rfind("RIG", 0), 0u) << kept[0].serial;
+    EXPECT_EQ(kept[0].vendorId, "0951");
+    EXPECT_EQ(kept[0].operation, "lock-test");
+    EXPECT_EQ(kept[0].result, "可读写");
+    EXPECT_EQ(kept[0].durationMs, 12);
+    EXPECT_EQ(kept[1].letter, "P");
+    EXPECT_EQ(kept[1].serial, "");
+}
+
+TEST_F(LinuxProductionLogTest, RecordsThatCannotBeWrittenWaitInMemoryAndThePanelSaysWhy) {
+    // The program folder is not there yet: the journal cannot be made.
+    LinuxProductionLog log(program(), m_root);
+    log.record(lockTest('F'));
+    log.record(lockTest('G'));
+    EXPECT_EQ(log.note().rfind("生产记录无法写入：", 0), 0u) << log.note();
+    fs::create_directories(program());
+    EXPECT_EQ(log.note(), "") << "the waiting records went in at the next look";
+    log.record(lockTest('H'));
+    const std::vector<ProductionRecord> kept = records();
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].letter + kept[1].letter + kept[2].letter, "FGH");
+}
+
+TEST_F(LinuxProductionLogTest, ADamagedJournalIsSetAsideAndTheToolGoesOn) {
+    fs::create_directories(program());
+    const std::string garbage(4096, '\x5a');
+    std::ofstream(program() + "/Dravex.db", std::ios::binary) << garbage;
+    LinuxProductionLog log(program(), m_root);
+    log.record(lockTest('F'));
+    const std::string note = log.note();
+    EXPECT_EQ(note.rfind("生产记录库已损坏，已另建新库，旧库保留为Dravex.db.damaged-", 0), 0u) << note;
+    EXPECT_EQ(records().size(), 1u);
+    size_t setAside = 0;
+    for (const auto &entry : fs::directory_iterator(program())) {
+        if (entry.path().filename().string().rfind("Dravex.db.damaged-", 0) == 0) {
+            ++setAside;
+            std::ifstream file(entry.path(), std::ios::binary);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), garbage) << "kept as it was";
+        }
+    }
+    EXPECT_EQ(setAside, 1u);
+}
+
+TEST_F(LinuxProductionLogTest, RecordsForAServerOutOfReachAreCountedInThePanel) {
+    fs::create_directories(program());
+    // A Unix socket nobody listens on: refused at once.
+    std::ofstream(program() + "/RecordServer.txt")
+        << "  host=" << (m_folder.path() / "nobody").string() << " port=1 dbname=dravex\r\n";
+    LinuxProductionLog log(program(), m_root);
+    log.record(lockTest('F'));
+    log.record(lockTest('G'));
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (log.note() != "生产记录待上传：2条" && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(log.note(), "生产记录待上传：2条");
+    EXPECT_EQ(records().size(), 2u) << "kept at the station meanwhile";
+}
+
+} // namespace
+} // namespace dravex
