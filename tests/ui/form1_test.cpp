@@ -388,6 +388,23 @@ TEST_F(Form1Test, LongPanelTextsCanBeReadWholeInTheirTooltips) {
     EXPECT_EQ(child("StatusBar1_Panel4")->toolTip(), u("点击发送邮件与我..."));
 }
 
+TEST_F(Form1Test, ThePanelAddsTheRecordsNoteAfterTheToolsMessageAndFollowsItBySelf) {
+    form.load();
+    const QString scanned = textOf("StatusBar1_Panel1");
+    ASSERT_FALSE(scanned.isEmpty());
+    bench.productionLog().setNote("生产记录待上传：3条");
+    // No command needed: the window asks the record every second.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textOf("StatusBar1_Panel1") != scanned; }, 3000));
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), scanned + u("　生产记录待上传：3条"));
+    EXPECT_EQ(child("StatusBar1_Panel1")->toolTip(), textOf("StatusBar1_Panel1"));
+    EXPECT_EQ(station.state().panel(1), scanned.toStdString()) << "the tool's own message stays as it is";
+    station.state().panel(1).clear();
+    form.refreshViews();
+    EXPECT_EQ(textOf("StatusBar1_Panel1"), u("生产记录待上传：3条"));
+    bench.productionLog().setNote("");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textOf("StatusBar1_Panel1").isEmpty(); }, 3000));
+}
+
 TEST_F(Form1Test, LockTestMarksEveryListedStickByKeyButtonAndMenu) {
     bench.plug(stick('H', "OPEN"));
     bench.plug(stick('K', "SHUT")).locked = true;
