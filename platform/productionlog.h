@@ -28,7 +28,9 @@ struct StickResult {
 };
 
 // The station's production record, as the tool writes to it: the checks it runs itself (the helpers
-// write their own). Writing never waits on the network.
+// write their own). Writing never waits on the network. Every rescan checks every stick's contents again,
+// so a content check that repeats the last one of the same stick (same verdict, contents and reference) is
+// kept once.
 class ProductionLog {
 public:
     virtual ~ProductionLog() = default;

@@ -7,8 +7,6 @@
 #include "ops/relabelall.h"
 #include "scan/locktest.h"
 
-#include <algorithm>
-#include <iterator>
 
 namespace dravex {
 
@@ -38,7 +36,6 @@ QaStation::~QaStation() {
 
 void QaStation::scan() {
     m_scan.chus();
-    forgetPulledContentChecks();
     m_contentCheck.reportMissingReference();
     // The scan writes every row afresh: each stick's report goes back in, and a stick pulled or plugged in
     // again has none.
@@ -98,31 +95,16 @@ void QaStation::ejectOne(int row) {
 }
 
 void QaStation::checkContents() {
-    // Asked for by the operator: every stick's verdict goes into the record, however often it was before.
-    m_recordedContentChecks.clear();
     m_contentCheck.Check1Click();
 }
 
+// Every verdict goes to the record, the rescans' too: a stick plugged in while the check is ticked gets its
+// verdict there. The record keeps a verdict that only repeats the last one of the same stick once.
 void QaStation::recordContentCheck(const DriveSlot &slot, const std::string &reference,
                                    std::chrono::milliseconds duration) {
-    if (slot.letter.empty())
-        return;
-    const std::string recorded = slot.deviceSerial + "\n" + slot.contents + "\n" + slot.checkResult;
-    std::string &last = m_recordedContentChecks[slot.letter];
-    if (last == recorded)
-        return;
-    last = recorded;
-    m_services.productionLog.record(
-        {slot.letter.front(), operations::kContentCheck, reference, slot.checkResult, slot.contents, duration});
-}
-
-void QaStation::forgetPulledContentChecks() {
-    for (auto each = m_recordedContentChecks.begin(); each != m_recordedContentChecks.end();) {
-        const bool present = std::any_of(m_table.slots.begin(), m_table.slots.end(), [&](const DriveSlot &slot) {
-            return slot.letter == each->first && !slot.capacity.empty();
-        });
-        each = present ? std::next(each) : m_recordedContentChecks.erase(each);
-    }
+    if (!slot.letter.empty())
+        m_services.productionLog.record(
+            {slot.letter.front(), operations::kContentCheck, reference, slot.checkResult, slot.contents, duration});
 }
 
 bool QaStation::refreshRecordNote() {

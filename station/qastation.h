@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <functional>
-#include <map>
 #include <string>
 
 namespace dravex {
@@ -63,11 +62,7 @@ public:
     void showDiskInfo(int row, Operator &person);
 
 private:
-    // Records a row's content verdict unless the same stick's same verdict on the same contents was the
-    // last one recorded for its letter: every plug and pull rescans every stick.
     void recordContentCheck(const DriveSlot &slot, const std::string &reference, std::chrono::milliseconds duration);
-    // Forgets the letters whose sticks are gone, so a stick plugged in again is recorded again.
-    void forgetPulledContentChecks();
 
     Variant m_variant;
     PlatformServices &m_services;
@@ -78,7 +73,6 @@ private:
     SettingsFiles m_settings;
     ContentCheck m_contentCheck;
     UsbIdentityLookup m_identityLookup;
-    std::map<std::string, std::string> m_recordedContentChecks; // letter -> what was recorded for it
 };
 
 } // namespace dravex

@@ -46,6 +46,26 @@ TEST_F(LinuxProductionLogTest, TheToolsRecordsDescribeTheStickBehindTheLetter) {
     EXPECT_EQ(kept[1].serial, "");
 }
 
+TEST_F(LinuxProductionLogTest, AContentCheckThatRepeatsTheLastOneOfTheSameStickIsKeptOnce) {
+    fs::create_directories(program());
+    LinuxProductionLog log(program(), m_root);
+    const auto check = [](char letter, const char *verdict, const char *contents) {
+        return StickResult{letter, operations::kContentCheck, "文件:1;目录:0;大小:5字节", verdict, contents, 3ms};
+    };
+    log.record(check('F', "OK", "文件:1;目录:0;大小:5字节"));
+    log.record(check('F', "OK", "文件:1;目录:0;大小:5字节")); // the next rescan
+    log.record(check('G', "OK", "文件:1;目录:0;大小:5字节")); // another stick
+    log.record(check('F', "NG", "文件:2;目录:0;大小:9字节")); // changed since
+    log.record(check('F', "OK", "文件:1;目录:0;大小:5字节")); // and back
+    log.record(lockTest('F'));
+    log.record(lockTest('F')); // the operator's own commands are each kept
+    const std::vector<ProductionRecord> kept = records();
+    std::string seen;
+    for (const ProductionRecord &record : kept)
+        seen += record.letter + (record.operation == "lock-test" ? "L" : record.result) + " ";
+    EXPECT_EQ(seen, "FOK GOK FNG FOK FL FL ");
+}
+
 TEST_F(LinuxProductionLogTest, RecordsThatCannotBeWrittenWaitInMemoryAndThePanelSaysWhy) {
     // The program folder is not there yet: the journal cannot be made.
     LinuxProductionLog log(program(), m_root);

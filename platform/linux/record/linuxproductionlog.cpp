@@ -60,10 +60,21 @@ void LinuxProductionLog::record(const StickResult &result) {
     record.id = newRecordId();
     record.time = utcTimestamp(std::chrono::system_clock::now());
     record.station = stationName();
-    if (const auto stick = describeStick(m_root, result.letter))
+    const auto stick = describeStick(m_root, result.letter);
+    if (stick)
         stick->fill(record);
     else
         record.letter = std::string(1, result.letter);
+    if (stick && result.operation == operations::kContentCheck) {
+        // The disk's sequence number is new for every medium, so a stick plugged in again is checked anew.
+        const std::string disk =
+            stick->diskName + ":" + (stick->diskseq ? std::to_string(*stick->diskseq) : "") + ":" + stick->serial;
+        std::string outcome = result.result + "\n" + result.message + "\n" + result.parameters;
+        std::string &last = m_lastContentChecks[disk];
+        if (last == outcome)
+            return;
+        last = std::move(outcome);
+    }
     record.operation = result.operation;
     record.parameters = result.parameters;
     record.result = result.result;

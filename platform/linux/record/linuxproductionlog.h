@@ -6,6 +6,7 @@
 #include "record/recordshipper.h"
 
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,7 @@ private:
     std::string m_setAside;     // the damaged journal's new name, once one was set aside
     std::string m_writeProblem; // why the last write failed; empty once one succeeds
     std::deque<ProductionRecord> m_unwritten;
+    std::map<std::string, std::string> m_lastContentChecks; // disk -> its last content check's outcome
     std::unique_ptr<RecordShipper> m_shipper;
 };
 
