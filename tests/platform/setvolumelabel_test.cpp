@@ -140,7 +140,7 @@ private:
     std::string m_oldPath;
 };
 
-TEST_F(SetVolumeLabel, WaitsForUdevOnlyAfterALabelWasWritten) {
+TEST_F(SetVolumeLabel, WaitsForUdevToReadTheVolumeAgainOnlyAfterALabelWasWritten) {
     const std::string image = makeImage("sdb1");
     RecordingUdevadm udevadm(m_folder.path());
     LinuxVolumeServices services(m_tree, m_mounter);
@@ -148,9 +148,10 @@ TEST_F(SetVolumeLabel, WaitsForUdevOnlyAfterALabelWasWritten) {
     EXPECT_FALSE(services.SetVolumeLabelA("G:\\", "NEW"));
     EXPECT_EQ(udevadm.calls(), "");
     EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "NEW"));
-    EXPECT_EQ(udevadm.calls(), "settle --timeout=5\n");
+    const std::string waited = "trigger --action=change --settle " + image + "\n";
+    EXPECT_EQ(udevadm.calls(), waited);
     EXPECT_TRUE(services.SetVolumeLabelA("F:\\", "\xe6\x95\xb0\xe6\x8d\xae"));
-    EXPECT_EQ(udevadm.calls(), "settle --timeout=5\nsettle --timeout=5\n");
+    EXPECT_EQ(udevadm.calls(), waited + waited);
 }
 
 TEST_F(SetVolumeLabel, ExfatThroughExfatlabel) {

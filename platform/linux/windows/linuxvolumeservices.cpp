@@ -73,9 +73,12 @@ bool answerFalse(const char *call, const std::string &path, const std::string &w
 }
 
 // The scan reads labels from udev's records, which udev renews in its own time once a written device is
-// closed; a rescan right after must already see the new label.
-void waitForUdev() {
-    runProgram({"udevadm", "settle", "--timeout=5"});
+// closed; a rescan right after must already see the new label. Settling alone can come before udev has
+// even queued that renewal, so a change event of our own is triggered and waited for; where it cannot be
+// triggered, settling is the best there is.
+void waitForUdev(const std::string &device) {
+    if (runProgram({"udevadm", "trigger", "--action=change", "--settle", device}) != 0)
+        runProgram({"udevadm", "settle", "--timeout=5"});
 }
 
 } // namespace
@@ -262,7 +265,7 @@ bool LinuxVolumeServices::SetVolumeLabelA(const std::string &rootPath, const std
     }
     if (!written)
         return answerFalse("SetVolumeLabelA", rootPath, "writing the label to " + *device + " failed");
-    waitForUdev();
+    waitForUdev(*device);
     return true;
 }
 
