@@ -67,7 +67,7 @@ void HelperRecorder::finish(int exitCode, const std::string &message, std::chron
     record.station = stationName();
     record.letter = std::string(1, *m_run.letter);
     if (m_before) {
-        m_before->fill(record);
+        static_cast<StickFields &>(record) = *m_before;
         const auto after = describeStick(m_root, *m_run.letter);
         if (after && after->diskName == m_before->diskName && after->diskseq == m_before->diskseq) {
             record.fileSystem = after->fileSystem;

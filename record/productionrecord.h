@@ -9,13 +9,10 @@
 
 namespace dravex {
 
-// One result for one stick: what was done to it, by which station, and how it ended.
-struct ProductionRecord {
-    std::string id;      // 32 hex digits drawn at random: the same record on every store
-    std::string time;    // when it ended, UTC: "2026-12-08T05:01:02.123Z"
-    std::string station; // host name
-    std::string letter;  // "F"
-    std::string portPath;
+// What a record says of the stick itself, as the station saw it.
+struct StickFields {
+    std::string letter;   // "F"
+    std::string portPath; // the USB port: "5-1", "2-1.4" behind a hub
     std::string vendorId; // "0951"
     std::string productId;
     std::string serial;
@@ -25,6 +22,13 @@ struct ProductionRecord {
     std::uint64_t capacityBytes = 0;
     std::string fileSystem;
     std::string label;
+};
+
+// One result for one stick: what was done to it, by which station, and how it ended.
+struct ProductionRecord : StickFields {
+    std::string id;         // 32 hex digits drawn at random: the same record on every store
+    std::string time;       // when it ended, UTC: "2026-12-08T05:01:02.123Z"
+    std::string station;    // host name
     std::string operation;  // one of operations::
     std::string parameters; // the switches, the source folder, the reference summary
     std::string result;     // a helper's exit code ("0", "3") or the verdict the tool showed ("OK", "NG")

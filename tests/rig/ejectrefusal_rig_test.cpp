@@ -1,4 +1,5 @@
 #include "helpers/helpertexts.h"
+#include "record/localjournal.h"
 #include "rig/station.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace dravex::rig {
 namespace {
@@ -64,6 +66,7 @@ void relabelAndEject(Station &station) {
     EXPECT_TRUE(station.waitFor([&] { return station.text("Label6") == "0"; }, 20s));
 }
 
+// The production record then holds, per gadget, the tool's relabel and RemoveDrive.exe's eject.
 TEST(RigRelabelAndEject, ThroughUDisks2) {
     Station station;
     station.writeSettings("NEWLABEL", "");
@@ -71,6 +74,21 @@ TEST(RigRelabelAndEject, ThroughUDisks2) {
         {{0, stick("OLD0", "vfat", 16)}, {1, stick("OLD1", "exfat", 16)}, {2, stick("OLD2", "fat32", 40)}});
     station.start();
     relabelAndEject(station);
+
+    LocalJournal::Opening opening = LocalJournal::open(station.programFolder() + "/Dravex.db");
+    ASSERT_TRUE(opening.journal) << opening.error;
+    std::map<std::string, std::string> steps;
+    for (const ProductionRecord &record : opening.journal->select({})) {
+        steps[record.serial] += record.operation + "=" + record.result + " ";
+        if (record.operation == "relabel") {
+            EXPECT_EQ(record.parameters, "NEWLABEL");
+            EXPECT_EQ(record.label, "NEWLABEL") << record.serial;
+            EXPECT_EQ(record.message, "卷标:NEWLABEL");
+        }
+    }
+    EXPECT_EQ(steps, (std::map<std::string, std::string>{{"RIGEJOLD0", "relabel=OK eject=0 "},
+                                                         {"RIGEJOLD1", "relabel=OK eject=0 "},
+                                                         {"RIGEJOLD2", "relabel=OK eject=0 "}}));
 }
 
 // FAT only: exfatlabel takes no mounted volume, and without UDisks2 the tool could not mount it again.

@@ -62,7 +62,7 @@ void LinuxProductionLog::record(const StickResult &result) {
     record.station = stationName();
     const auto stick = describeStick(m_root, result.letter);
     if (stick)
-        stick->fill(record);
+        static_cast<StickFields &>(record) = *stick;
     else
         record.letter = std::string(1, result.letter);
     if (stick && result.operation == operations::kContentCheck) {

@@ -8,20 +8,6 @@
 
 namespace dravex {
 
-void StickDescription::fill(ProductionRecord &record) const {
-    record.letter = letter;
-    record.portPath = portPath;
-    record.vendorId = vendorId;
-    record.productId = productId;
-    record.serial = serial;
-    record.vendor = vendor;
-    record.product = product;
-    record.revision = revision;
-    record.capacityBytes = capacityBytes;
-    record.fileSystem = fileSystem;
-    record.label = label;
-}
-
 std::optional<StickDescription> describeStick(const SystemRoot &root, char letter) {
     const DriveMap map = DriveMap::read(root);
     const MappedVolume *volume = map.find(letter);
