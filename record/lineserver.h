@@ -9,6 +9,7 @@
 #include <vector>
 
 struct pg_conn;
+struct pg_cancel;
 
 namespace dravex {
 
@@ -26,11 +27,15 @@ public:
     // All of them in one transaction: either every record is on the server afterwards or none was added.
     bool send(const std::vector<ProductionRecord> &records, std::string &error);
     std::optional<std::vector<ProductionRecord>> select(const RecordFilter &filter, std::string &error);
+    // From another thread: the statement in progress, if any, fails at once instead of waiting on the server
+    // (behind a lock held there, or on a server that hangs).
+    void cancel() const;
 
 private:
-    explicit LineServer(pg_conn *connection) : m_connection(connection) {}
+    explicit LineServer(pg_conn *connection);
     bool execute(const char *sql, std::string &error);
     pg_conn *m_connection;
+    pg_cancel *m_cancel;
 };
 
 } // namespace dravex

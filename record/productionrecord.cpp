@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <ctime>
 #include <random>
+#include <type_traits>
 #include <unistd.h>
 
 namespace dravex {
@@ -39,10 +40,14 @@ std::vector<std::string> recordFields(const ProductionRecord &r) {
 namespace {
 
 template <typename Number> Number numberOf(const std::string &text) {
+    // Digits only: stoull would take "-1" for the largest number.
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return Number{};
     try {
-        size_t used = 0;
-        const long long value = std::stoll(text, &used);
-        return used == text.size() && value >= 0 ? static_cast<Number>(value) : Number{};
+        if constexpr (std::is_signed_v<Number>)
+            return static_cast<Number>(std::stoll(text));
+        else
+            return static_cast<Number>(std::stoull(text));
     } catch (...) {
         return Number{};
     }

@@ -2,21 +2,6 @@
 
 namespace dravex {
 
-namespace {
-
-// LIKE treats %, _ and the escape character as wildcards; a folder name holding them is matched as written.
-std::string likePattern(const std::string &text) {
-    std::string pattern = "%";
-    for (char c : text) {
-        if (c == '%' || c == '_' || c == '\\')
-            pattern += '\\';
-        pattern += c;
-    }
-    return pattern + "%";
-}
-
-} // namespace
-
 SqlCondition filterCondition(const RecordFilter &filter, Placeholders style) {
     SqlCondition condition;
     auto add = [&](const char *comparison, const std::string &value) {
@@ -40,8 +25,11 @@ SqlCondition filterCondition(const RecordFilter &filter, Placeholders style) {
         add("recorded_at >= ?", filter.from);
     if (!filter.until.empty())
         add("recorded_at < ?", filter.until);
+    // A plain substring, letter case and all, in both stores: SQLite's LIKE ignores the case of ASCII letters
+    // where PostgreSQL's does not, and both take % and _ for wildcards.
     if (!filter.parametersContain.empty())
-        add("parameters LIKE ? ESCAPE '\\'", likePattern(filter.parametersContain));
+        add(style == Placeholders::Question ? "instr(parameters, ?) > 0" : "strpos(parameters, ?) > 0",
+            filter.parametersContain);
     return condition;
 }
 

@@ -13,11 +13,11 @@ struct RecordFilter {
     std::string station;
     std::string from; // UTC timestamps as records keep them: from inclusive, until exclusive
     std::string until;
-    std::string parametersContain; // e.g. an order's source folder in its copy records
+    std::string parametersContain; // as written, letter case and all: e.g. an order's source folder
 };
 
-// A WHERE clause (empty when nothing filters) with its values in placeholder order, written with "?"
-// placeholders for SQLite or "$1", "$2"... for PostgreSQL. The values are bound, never pasted in.
+// A WHERE clause (empty when nothing filters) with its values in placeholder order, in SQLite's words with
+// "?" placeholders or PostgreSQL's with "$1", "$2"... The values are bound, never pasted in.
 struct SqlCondition {
     std::string where;
     std::vector<std::string> values;

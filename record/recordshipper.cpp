@@ -18,10 +18,17 @@ RecordShipper::RecordShipper(std::string journalPath, std::string serverConnecti
 
 RecordShipper::~RecordShipper() {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
         m_stopping = true;
+        m_changed.notify_all();
+        // A statement waiting on the server would hold us as long as it waits: it is cancelled, and again
+        // until the thread has seen that we stop, as a cancel may come just before its next statement.
+        while (!m_finished) {
+            if (m_server)
+                m_server->cancel();
+            m_changed.wait_for(lock, std::chrono::milliseconds(50));
+        }
     }
-    m_changed.notify_all();
     m_thread.join();
 }
 
@@ -40,7 +47,6 @@ RecordShipper::Status RecordShipper::status() const {
 
 void RecordShipper::run() {
     std::unique_ptr<LocalJournal> journal;
-    std::unique_ptr<LineServer> server;
     for (;;) {
         Status status;
         if (!journal)
@@ -50,10 +56,15 @@ void RecordShipper::run() {
                 const std::vector<ProductionRecord> batch = journal->waiting(kBatch);
                 if (batch.empty())
                     break;
-                if (!server)
-                    server = LineServer::connect(m_serverConnection, status.problem);
-                if (!server || !server->send(batch, status.problem)) {
-                    server.reset(); // a connection that failed once is not trusted again
+                if (!m_server) {
+                    std::unique_ptr<LineServer> server =
+                        LineServer::connect(m_serverConnection, status.problem);
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_server = std::move(server);
+                }
+                if (!m_server || !m_server->send(batch, status.problem)) {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    m_server.reset(); // a connection that failed once is not trusted again
                     status.reachable = false;
                     break;
                 }
@@ -74,8 +85,11 @@ void RecordShipper::run() {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_status = status;
         m_changed.wait_for(lock, m_interval, [this] { return m_woken || m_stopping; });
-        if (m_stopping)
+        if (m_stopping) {
+            m_finished = true;
+            m_changed.notify_all();
             return;
+        }
         m_woken = false;
     }
 }

@@ -2,11 +2,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 namespace dravex {
+
+class LineServer;
 
 // Sends the station's waiting records to the line's server on a thread of its own, so no one waits on
 // the network: every few seconds, or at once when woken, it sends them in batches, each in one transaction,
@@ -40,7 +43,10 @@ private:
     std::condition_variable m_changed;
     bool m_woken = false;
     bool m_stopping = false;
+    bool m_finished = false;
     Status m_status;
+    // The thread's connection; set and dropped under the mutex, so that stopping can cancel its statement.
+    std::unique_ptr<LineServer> m_server;
     std::thread m_thread;
 };
 
