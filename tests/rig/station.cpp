@@ -12,6 +12,8 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
@@ -37,6 +39,33 @@ std::string makeProgramFolder() {
     return folder.string();
 }
 
+// The test process's children now: programs that an earlier test's window started and that still run (a
+// helper on a stick that hung until it was pulled).
+std::set<pid_t> runningChildren() {
+    std::set<pid_t> children;
+    const std::string self = std::to_string(::getpid());
+    std::error_code error;
+    for (fs::directory_iterator entry("/proc", error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry->path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        // "pid (name) state ppid ...", where the name may hold blanks and parentheses of its own.
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 1));
+        std::string state;
+        std::string parent;
+        rest >> state >> parent;
+        if (parent == self)
+            children.insert(static_cast<pid_t>(std::stol(name)));
+    }
+    return children;
+}
+
 } // namespace
 
 std::string buildFolder() {
@@ -54,6 +83,7 @@ Station::Station()
                  m_programFolder} {
     // Detached programs are orphaned on purpose; here they come back to us instead of to PID 1.
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+    m_leftovers = runningChildren();
     m_window = std::make_unique<Form1>(m_station, "rig@dravex.example");
     m_window->setOperator(m_person);
 }
@@ -149,7 +179,8 @@ bool Station::waitForHelpers(size_t count, std::chrono::milliseconds limit, std:
                    info.si_pid != 0) {
                 HelperExit exit{processName(info.si_pid), info.si_code == CLD_EXITED ? info.si_status : -1};
                 ::waitpid(info.si_pid, nullptr, 0);
-                ended.push_back(exit);
+                if (m_leftovers.erase(info.si_pid) == 0)
+                    ended.push_back(exit);
             }
             return ended.size() >= count;
         },

@@ -21,7 +21,9 @@
 #include <chrono>
 #include <functional>
 #include <ostream>
+#include <set>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // Test failures print texts as texts.
@@ -82,7 +84,8 @@ public:
     // Runs the event loop until the condition holds; false when the time is up.
     bool waitFor(const std::function<bool()> &condition, std::chrono::milliseconds limit);
     // Runs the event loop until count programs started by the window have ended (false when the time is
-    // up) and hands out how they ended.
+    // up) and hands out how they ended. Programs an earlier test left running are reaped when they end, and
+    // not counted.
     bool waitForHelpers(size_t count, std::chrono::milliseconds limit, std::vector<HelperExit> &ended);
 
 private:
@@ -102,6 +105,7 @@ private:
     QaStation m_station{Variant::V2, m_services};
     RecordingOperator m_person;
     std::unique_ptr<Form1> m_window;
+    std::set<pid_t> m_leftovers; // children that were running when this station was made
 };
 
 // The built programs' folder (the build tree's top, where format.com, xcopy and RemoveDrive.exe are).
