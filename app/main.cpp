@@ -44,7 +44,8 @@ int main(int argc, char *argv[]) {
         [&volumes] { return dravex::scannedDisksText(volumes.driveMap()); }, capacityReports.folder());
     dravex::LinuxManagementData management(volumes);
     dravex::LinuxUsbStorageRegistry registry(volumes);
-    dravex::LinuxProductionLog productionLog(programDirectory);
+    dravex::LinuxProductionLog productionLog(
+        programDirectory, [&volumes]() -> const dravex::DiskInventory & { return volumes.inventory(); });
     dravex::PlatformServices services{volumes,         directories,   files,           codePage,
                                       launcher,        management,    registry,        deviceChanges,
                                       capacityReports, productionLog, programDirectory};

@@ -61,10 +61,7 @@ void HelperRecorder::finish(int exitCode, const std::string &message, std::chron
                             std::ostream &err) {
     if (!m_run.letter)
         return;
-    ProductionRecord record;
-    record.id = newRecordId();
-    record.time = utcTimestamp(std::chrono::system_clock::now());
-    record.station = stationName();
+    ProductionRecord record = stampedRecord();
     record.letter = std::string(1, *m_run.letter);
     if (m_before) {
         static_cast<StickFields &>(record) = *m_before;

@@ -13,31 +13,34 @@ bool ProductionRecord::operator==(const ProductionRecord &other) const {
     return recordFields(*this) == recordFields(other);
 }
 
-const std::vector<std::string> &recordColumns() {
-    static const std::vector<std::string> columns{
-        "id",       "recorded_at", "station",  "letter",         "port_path",   "vendor_id", "product_id",
-        "serial",   "vendor",      "product",  "revision",       "capacity_bytes", "file_system", "label",
-        "operation", "parameters", "result",   "message",        "duration_ms"};
-    return columns;
-}
-
-std::string recordColumnList() {
-    std::string list;
-    for (const std::string &column : recordColumns())
-        list += (list.empty() ? "" : ", ") + column;
-    return list;
-}
-
-bool isNumberColumn(size_t column) { return column == kCapacityColumn || column == kDurationColumn; }
-
-std::vector<std::string> recordFields(const ProductionRecord &r) {
-    return {r.id,       r.time,    r.station,  r.letter,   r.portPath,  r.vendorId,
-            r.productId, r.serial, r.vendor,   r.product,  r.revision,  std::to_string(r.capacityBytes),
-            r.fileSystem, r.label, r.operation, r.parameters, r.result, r.message,
-            std::to_string(r.durationMs)};
-}
-
 namespace {
+
+// The columns in store order, each with the member that holds it; the two numbers have none.
+struct Column {
+    const char *name;
+    std::string ProductionRecord::*text;
+};
+const std::array<Column, 19> kColumns{{
+    {"id", &ProductionRecord::id},
+    {"recorded_at", &ProductionRecord::time},
+    {"station", &ProductionRecord::station},
+    {"letter", &ProductionRecord::letter},
+    {"port_path", &ProductionRecord::portPath},
+    {"vendor_id", &ProductionRecord::vendorId},
+    {"product_id", &ProductionRecord::productId},
+    {"serial", &ProductionRecord::serial},
+    {"vendor", &ProductionRecord::vendor},
+    {"product", &ProductionRecord::product},
+    {"revision", &ProductionRecord::revision},
+    {"capacity_bytes", nullptr},
+    {"file_system", &ProductionRecord::fileSystem},
+    {"label", &ProductionRecord::label},
+    {"operation", &ProductionRecord::operation},
+    {"parameters", &ProductionRecord::parameters},
+    {"result", &ProductionRecord::result},
+    {"message", &ProductionRecord::message},
+    {"duration_ms", nullptr},
+}};
 
 template <typename Number> Number numberOf(const std::string &text) {
     // Digits only: stoull would take "-1" for the largest number.
@@ -55,30 +58,45 @@ template <typename Number> Number numberOf(const std::string &text) {
 
 } // namespace
 
-ProductionRecord recordFromFields(const std::vector<std::string> &f) {
-    ProductionRecord r;
-    if (f.size() != recordColumns().size())
-        return r;
-    r.id = f[0];
-    r.time = f[1];
-    r.station = f[2];
-    r.letter = f[3];
-    r.portPath = f[4];
-    r.vendorId = f[5];
-    r.productId = f[6];
-    r.serial = f[7];
-    r.vendor = f[8];
-    r.product = f[9];
-    r.revision = f[10];
-    r.capacityBytes = numberOf<std::uint64_t>(f[11]);
-    r.fileSystem = f[12];
-    r.label = f[13];
-    r.operation = f[14];
-    r.parameters = f[15];
-    r.result = f[16];
-    r.message = f[17];
-    r.durationMs = numberOf<std::int64_t>(f[18]);
-    return r;
+const std::vector<std::string> &recordColumns() {
+    static const std::vector<std::string> columns = [] {
+        std::vector<std::string> names;
+        for (const Column &column : kColumns)
+            names.push_back(column.name);
+        return names;
+    }();
+    return columns;
+}
+
+std::string recordColumnList() {
+    std::string list;
+    for (const std::string &column : recordColumns())
+        list += (list.empty() ? "" : ", ") + column;
+    return list;
+}
+
+bool isNumberColumn(size_t column) { return column == kCapacityColumn || column == kDurationColumn; }
+
+std::vector<std::string> recordFields(const ProductionRecord &record) {
+    std::vector<std::string> fields;
+    for (const Column &column : kColumns)
+        fields.push_back(column.text ? record.*column.text : std::string());
+    fields[kCapacityColumn] = std::to_string(record.capacityBytes);
+    fields[kDurationColumn] = std::to_string(record.durationMs);
+    return fields;
+}
+
+ProductionRecord recordFromFields(const std::vector<std::string> &fields) {
+    ProductionRecord record;
+    if (fields.size() != kColumns.size())
+        return record;
+    for (size_t i = 0; i < kColumns.size(); ++i) {
+        if (kColumns[i].text)
+            record.*kColumns[i].text = fields[i];
+    }
+    record.capacityBytes = numberOf<std::uint64_t>(fields[kCapacityColumn]);
+    record.durationMs = numberOf<std::int64_t>(fields[kDurationColumn]);
+    return record;
 }
 
 std::string newRecordId() {
@@ -105,6 +123,14 @@ std::string utcTimestamp(std::chrono::system_clock::time_point time) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
                   utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(milliseconds % 1000));
     return text;
+}
+
+ProductionRecord stampedRecord() {
+    ProductionRecord record;
+    record.id = newRecordId();
+    record.time = utcTimestamp(std::chrono::system_clock::now());
+    record.station = stationName();
+    return record;
 }
 
 std::string stationName() {

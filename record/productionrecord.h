@@ -52,6 +52,8 @@ std::vector<std::string> recordFields(const ProductionRecord &record);
 ProductionRecord recordFromFields(const std::vector<std::string> &fields);
 
 std::string newRecordId();
+// A record with a new id, the time now and this station's name, for its maker to fill in.
+ProductionRecord stampedRecord();
 std::string utcTimestamp(std::chrono::system_clock::time_point time);
 // This machine's host name; "localhost" when it has none.
 std::string stationName();

@@ -4,15 +4,20 @@
 
 namespace dravex {
 
+namespace {
+
+std::string inFolder(const std::string &folder, const char *name) {
+    return folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+} // namespace
+
 std::string journalPath(const std::string &programFolder) {
-    return programFolder.empty() || programFolder.back() == '/' ? programFolder + kJournalFileName
-                                                                : programFolder + "/" + kJournalFileName;
+    return inFolder(programFolder, kJournalFileName);
 }
 
 std::string readServerSettings(const std::string &programFolder) {
-    const std::string folder =
-        programFolder.empty() || programFolder.back() == '/' ? programFolder : programFolder + "/";
-    std::ifstream file(folder + kServerSettingsFileName, std::ios::binary);
+    std::ifstream file(inFolder(programFolder, kServerSettingsFileName), std::ios::binary);
     std::string line;
     if (!file || !std::getline(file, line))
         return {};

@@ -7,7 +7,6 @@
 #include "ops/relabelall.h"
 #include "scan/locktest.h"
 
-
 namespace dravex {
 
 QaStation::QaStation(Variant variant, PlatformServices &services)

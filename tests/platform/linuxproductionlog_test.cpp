@@ -24,13 +24,19 @@ protected:
         return {letter, operations::kLockTest, "", "可读写", "可读写", 12ms};
     }
 
+    // The inventory of the tool's last scan.
+    LinuxProductionLog::Inventory inventory() const {
+        return [this]() -> const DiskInventory & { return m_inventory; };
+    }
+
     TemporaryFolder m_folder;
     const SystemRoot m_root{sysroot("rig-ten-sticks")};
+    const DiskInventory m_inventory = DiskInventory::read(m_root);
 };
 
 TEST_F(LinuxProductionLogTest, TheToolsRecordsDescribeTheStickBehindTheLetter) {
     fs::create_directories(program());
-    LinuxProductionLog log(program(), m_root);
+    LinuxProductionLog log(program(), inventory(), m_root);
     log.record(lockTest('F'));
     log.record(lockTest('P')); // nothing there any more: the letter alone
     EXPECT_EQ(log.note(), "");
@@ -48,7 +54,7 @@ TEST_F(LinuxProductionLogTest, TheToolsRecordsDescribeTheStickBehindTheLetter) {
 
 TEST_F(LinuxProductionLogTest, AContentCheckThatRepeatsTheLastOneOfTheSameStickIsKeptOnce) {
     fs::create_directories(program());
-    LinuxProductionLog log(program(), m_root);
+    LinuxProductionLog log(program(), inventory(), m_root);
     const auto check = [](char letter, const char *verdict, const char *contents) {
         return StickResult{letter, operations::kContentCheck, "文件:1;目录:0;大小:5字节", verdict, contents, 3ms};
     };
@@ -68,7 +74,7 @@ TEST_F(LinuxProductionLogTest, AContentCheckThatRepeatsTheLastOneOfTheSameStickI
 
 TEST_F(LinuxProductionLogTest, RecordsThatCannotBeWrittenWaitInMemoryAndThePanelSaysWhy) {
     // The program folder is not there yet: the journal cannot be made.
-    LinuxProductionLog log(program(), m_root);
+    LinuxProductionLog log(program(), inventory(), m_root);
     log.record(lockTest('F'));
     log.record(lockTest('G'));
     EXPECT_EQ(log.note().rfind("生产记录无法写入：", 0), 0u) << log.note();
@@ -84,7 +90,7 @@ TEST_F(LinuxProductionLogTest, ADamagedJournalIsSetAsideAndTheToolGoesOn) {
     fs::create_directories(program());
     const std::string garbage(4096, '\x5a');
     std::ofstream(program() + "/Dravex.db", std::ios::binary) << garbage;
-    LinuxProductionLog log(program(), m_root);
+    LinuxProductionLog log(program(), inventory(), m_root);
     log.record(lockTest('F'));
     const std::string note = log.note();
     EXPECT_EQ(note.rfind("生产记录库已损坏，已另建新库，旧库保留为Dravex.db.damaged-", 0), 0u) << note;
@@ -105,7 +111,7 @@ TEST_F(LinuxProductionLogTest, RecordsForAServerOutOfReachAreCountedInThePanel) 
     // A Unix socket nobody listens on: refused at once.
     std::ofstream(program() + "/RecordServer.txt")
         << "  host=" << (m_folder.path() / "nobody").string() << " port=1 dbname=dravex\r\n";
-    LinuxProductionLog log(program(), m_root);
+    LinuxProductionLog log(program(), inventory(), m_root);
     log.record(lockTest('F'));
     log.record(lockTest('G'));
     const auto deadline = std::chrono::steady_clock::now() + 20s;

@@ -97,7 +97,8 @@ private:
     IconvCodePage m_codePage;
     UdevDeviceChangeSource m_deviceChanges;
     LinuxCapacityReports m_capacityReports;
-    LinuxProductionLog m_productionLog{m_programFolder};
+    LinuxProductionLog m_productionLog{m_programFolder,
+                                       [this]() -> const DiskInventory & { return m_volumes.inventory(); }};
     LinuxLauncher m_launcher;
     LinuxManagementData m_management{m_volumes};
     LinuxUsbStorageRegistry m_registry{m_volumes};

@@ -4,7 +4,6 @@
 #include "platform/linux/record/stickdescription.h"
 #include "record/recordplaces.h"
 
-#include <chrono>
 #include <filesystem>
 
 namespace dravex {
@@ -16,8 +15,8 @@ constexpr size_t kMostUnwritten = 10000;
 
 } // namespace
 
-LinuxProductionLog::LinuxProductionLog(const std::string &programFolder, SystemRoot root)
-    : m_root(std::move(root)), m_journalPath(journalPath(programFolder)) {
+LinuxProductionLog::LinuxProductionLog(const std::string &programFolder, Inventory inventory, SystemRoot root)
+    : m_inventory(std::move(inventory)), m_root(std::move(root)), m_journalPath(journalPath(programFolder)) {
     openJournal();
     const std::string server = readServerSettings(programFolder);
     if (!server.empty())
@@ -56,11 +55,8 @@ bool LinuxProductionLog::writeUnwritten() {
 }
 
 void LinuxProductionLog::record(const StickResult &result) {
-    ProductionRecord record;
-    record.id = newRecordId();
-    record.time = utcTimestamp(std::chrono::system_clock::now());
-    record.station = stationName();
-    const auto stick = describeStick(m_root, result.letter);
+    ProductionRecord record = stampedRecord();
+    const auto stick = describeStick(m_root, m_inventory(), result.letter);
     if (stick)
         static_cast<StickFields &>(record) = *stick;
     else

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/linux/sysfs/diskinventory.h"
 #include "platform/linux/sysfs/systemroot.h"
 #include "platform/productionlog.h"
 #include "record/localjournal.h"
 #include "record/recordshipper.h"
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,10 +16,12 @@ namespace dravex {
 
 // The tool's production record: Dravex.db in the program folder, and, when RecordServer.txt beside it
 // names the line's server, a sender that forwards every record there, the helpers' included. A record the
-// journal cannot take yet (a full disk) waits in memory and goes in with the next one.
+// journal cannot take yet (a full disk) waits in memory and goes in with the next one. The sticks are
+// described from the disk inventory of the tool's last scan, which the checks it records ran on.
 class LinuxProductionLog : public ProductionLog {
 public:
-    explicit LinuxProductionLog(const std::string &programFolder, SystemRoot root = SystemRoot("/"));
+    using Inventory = std::function<const DiskInventory &()>;
+    LinuxProductionLog(const std::string &programFolder, Inventory inventory, SystemRoot root = SystemRoot("/"));
     ~LinuxProductionLog() override;
 
     void record(const StickResult &result) override;
@@ -28,6 +32,7 @@ private:
     bool writeUnwritten();
     void openJournal();
 
+    Inventory m_inventory;
     SystemRoot m_root;
     std::string m_journalPath;
     std::unique_ptr<LocalJournal> m_journal;

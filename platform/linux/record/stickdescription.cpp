@@ -9,7 +9,12 @@
 namespace dravex {
 
 std::optional<StickDescription> describeStick(const SystemRoot &root, char letter) {
-    const DriveMap map = DriveMap::read(root);
+    return describeStick(root, DiskInventory::read(root), letter);
+}
+
+std::optional<StickDescription> describeStick(const SystemRoot &root, const DiskInventory &inventory,
+                                              char letter) {
+    const DriveMap map = DriveMap::build(inventory);
     const MappedVolume *volume = map.find(letter);
     if (!volume)
         return std::nullopt;
@@ -18,7 +23,7 @@ std::optional<StickDescription> describeStick(const SystemRoot &root, char lette
     stick.diskseq = volume->diskseq;
     stick.diskName = volume->diskName;
     stick.portPath = volume->portPath;
-    const std::optional<DiskRecord> disk = DiskInventory::readDisk(root, volume->diskName);
+    const DiskRecord *disk = inventory.find(volume->diskName);
     if (!disk)
         return stick;
     const UdevRecord &record = disk->disk.udev;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/linux/sysfs/diskinventory.h"
 #include "platform/linux/sysfs/systemroot.h"
 #include "record/productionrecord.h"
 
@@ -15,7 +16,10 @@ struct StickDescription : StickFields {
     std::string diskName;
 };
 
-// Nothing when the letter names no volume.
+// Nothing when the letter names no volume. The inventory is the one the drive letters were read from
+// (the tool's last scan); the first form reads it afresh, as a helper does.
 std::optional<StickDescription> describeStick(const SystemRoot &root, char letter);
+std::optional<StickDescription> describeStick(const SystemRoot &root, const DiskInventory &inventory,
+                                              char letter);
 
 } // namespace dravex
