@@ -312,6 +312,17 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         return kExitRefused;
     }
 
+    const auto unmounted = [&] {
+        if (mountPointsOf(context.root, volume).empty() || context.actions.unmount(volume.volumeName))
+            return true;
+        context.err << error(helpertexts::kUnmountFailed + volume.volumeName) << std::endl;
+        return false;
+    };
+    // UDisks2 answers an unmount only once udev has seen it (20 s at most), and udev holds back the events of
+    // a locked disk: the stick is unmounted before the lock, and again under it only when the tool's scan
+    // mounted it in between.
+    if (!unmounted())
+        return kExitFailed;
     // Held until the new file system is written, so that neither udev nor the tool's scan gets between the
     // unmount and the writing. Below a fixture root the "devices" are plain files that need no lock.
     const std::string diskNode = context.root.path("/dev/" + volume.diskName);
@@ -321,10 +332,8 @@ int runFormat(const std::string &commandText, HelperContext &context) {
                     << std::endl;
         return kExitFailed;
     }
-    if (!mountPointsOf(context.root, volume).empty() && !context.actions.unmount(volume.volumeName)) {
-        context.err << error(helpertexts::kUnmountFailed + volume.volumeName) << std::endl;
+    if (!unmounted())
         return kExitFailed;
-    }
     // Exclusive on a block device: the kernel refuses while anything still has it mounted.
     const int flags = O_WRONLY | O_CLOEXEC | (context.root.isWholeMachine() ? O_EXCL : 0);
     const int fd = ::open(device->c_str(), flags);

@@ -312,6 +312,18 @@ TEST_F(FormatRun, QuickFat32WithLabelLeavesTheDataArea) {
     EXPECT_EQ(m_out.str().find("%"), std::string::npos);
 }
 
+TEST_F(FormatRun, UnmountsBeforeLockingTheDiskAndAgainUnderTheLockWhenMountedMeanwhile) {
+    writeMarkerImage(m_image, 40 * kMiB);
+    writeFileBytes(m_tree + "/dev/sdb", "");
+    RemountingDiskActions actions(m_tree + "/dev/sdb");
+    actions.mountInfo = m_actions.mountInfo;
+    HelperContext helper{SystemRoot(m_tree), actions, m_out, m_err};
+    EXPECT_EQ(runFormat("F:/FS:FAT32/V:DATA/q/y", helper), kExitDone) << m_err.str();
+    EXPECT_EQ(actions.lockedAtUnmount, (std::vector<bool>{false, true}));
+    EXPECT_EQ(actions.calls, (std::vector<std::string>{"unmount sdb1", "unmount sdb1", "mount sdb1"}));
+    EXPECT_TRUE(isCleanFat(m_image));
+}
+
 TEST_F(FormatRun, FullFormatZerosTheWholeVolumeFirst) {
     writeMarkerImage(m_image, 16 * kMiB);
     EXPECT_EQ(format("f:/fs:fat/v:full/y"), kExitDone) << m_err.str();

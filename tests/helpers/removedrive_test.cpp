@@ -24,7 +24,9 @@ TEST(ParseDriveArgument, Table) {
 
 // RemoveDrive.exe on a copy of a fixture tree, with recording actions.
 struct RemoveDriveOnTree {
-    explicit RemoveDriveOnTree(const std::string &fixture) : tree(copySysroot(fixture, folder.path())) {}
+    explicit RemoveDriveOnTree(const std::string &fixture) : tree(copySysroot(fixture, folder.path())) {
+        actions.mountInfo = tree + "/proc/self/mountinfo";
+    }
     int run(const std::string &command) {
         HelperContext helper{SystemRoot(tree), actions, out, err};
         return runRemoveDrive(command, helper);
@@ -75,6 +77,7 @@ TEST(RemoveDriveVolumes, EveryMountOfTheDiskIsFlushedAndUnmountedThenTheDeviceGo
 using RemoveDriveRun = HelperFixture;
 
 TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefusedAndStopsWhenAVolumeStaysMounted) {
+    const std::string mounted = fileBytes(m_actions.mountInfo);
     m_actions.failing.insert("powerOff");
     HelperContext helper = context();
     EXPECT_EQ(runRemoveDrive("F", helper), kExitDone);
@@ -88,6 +91,7 @@ TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefusedAndStopsWhenAVolumeStaysMounte
 
     const std::string flush = "flush " + m_tree + "/media/op/PLAIN";
     m_actions.calls.clear();
+    writeFileBytes(m_actions.mountInfo, mounted);
     m_actions.failing = {"unmount"};
     EXPECT_EQ(runRemoveDrive("F", helper), kExitFailed);
     EXPECT_EQ(m_actions.calls, (Calls{flush, "unmount sdb1"}));
@@ -95,6 +99,17 @@ TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefusedAndStopsWhenAVolumeStaysMounte
     m_actions.failing = {"flush"};
     EXPECT_EQ(runRemoveDrive("F", helper), kExitFailed);
     EXPECT_EQ(m_actions.calls, Calls{flush});
+}
+
+TEST_F(RemoveDriveRun, UnmountsBeforeLockingTheDiskAndAgainUnderTheLockWhenMountedMeanwhile) {
+    writeFileBytes(m_tree + "/dev/sdb", "");
+    RemountingDiskActions actions(m_tree + "/dev/sdb");
+    actions.mountInfo = m_actions.mountInfo;
+    HelperContext helper{SystemRoot(m_tree), actions, m_out, m_err};
+    EXPECT_EQ(runRemoveDrive("F", helper), kExitDone) << m_err.str();
+    EXPECT_EQ(actions.lockedAtUnmount, (std::vector<bool>{false, true}));
+    const std::string flush = "flush " + m_tree + "/media/op/PLAIN";
+    EXPECT_EQ(actions.calls, (Calls{flush, "unmount sdb1", flush, "unmount sdb1", "powerOff sdb"}));
 }
 
 TEST_F(RemoveDriveRun, RefusedDrivesAreNotTouched) {
@@ -144,6 +159,7 @@ TEST_F(RemoveDriveRun, AHolderIsClosedFirstOrTheStickStaysNamingIt) {
         << m_err.str();
 
     ClosingDiskActions closing(m_tree);
+    closing.mountInfo = m_actions.mountInfo;
     HelperContext closer{SystemRoot(m_tree), closing, m_out, m_err};
     EXPECT_EQ(runRemoveDrive("F", closer), kExitDone) << m_err.str();
     EXPECT_EQ(closing.calls, (Calls{"closeHolder dm-5", "flush " + m_tree + "/media/op/PLAIN", "unmount sdb1",
