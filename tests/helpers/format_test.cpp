@@ -314,9 +314,7 @@ TEST_F(FormatRun, QuickFat32WithLabelLeavesTheDataArea) {
 
 TEST_F(FormatRun, UnmountsBeforeLockingTheDiskAndAgainUnderTheLockWhenMountedMeanwhile) {
     writeMarkerImage(m_image, 40 * kMiB);
-    writeFileBytes(m_tree + "/dev/sdb", "");
-    RemountingDiskActions actions(m_tree + "/dev/sdb");
-    actions.mountInfo = m_actions.mountInfo;
+    RemountingDiskActions actions(m_tree);
     HelperContext helper{SystemRoot(m_tree), actions, m_out, m_err};
     EXPECT_EQ(runFormat("F:/FS:FAT32/V:DATA/q/y", helper), kExitDone) << m_err.str();
     EXPECT_EQ(actions.lockedAtUnmount, (std::vector<bool>{false, true}));

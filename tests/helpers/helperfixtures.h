@@ -62,11 +62,14 @@ private:
     }
 };
 
-// Notes at each unmount whether the disk was locked. The first unmount leaves the volume mounted, as when the
-// tool's scan mounts the stick again before the helper holds the disk's lock.
+// Notes at each unmount whether sdb of a tree was locked. The first unmount leaves the volume mounted, as when
+// the tool's scan mounts the stick again before the helper holds the disk's lock.
 class RemountingDiskActions : public RecordingDiskActions {
 public:
-    explicit RemountingDiskActions(std::string diskNode) : m_diskNode(std::move(diskNode)) {}
+    explicit RemountingDiskActions(const std::string &tree) : m_diskNode(tree + "/dev/sdb") {
+        std::ofstream(m_diskNode, std::ios::binary).flush();
+        mountInfo = tree + "/proc/self/mountinfo";
+    }
     bool unmount(const std::string &volume) override {
         lockedAtUnmount.push_back(isDiskLocked(m_diskNode));
         const std::string kept = std::exchange(mountInfo, lockedAtUnmount.size() == 1 ? std::string() : mountInfo);

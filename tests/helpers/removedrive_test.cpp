@@ -102,9 +102,7 @@ TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefusedAndStopsWhenAVolumeStaysMounte
 }
 
 TEST_F(RemoveDriveRun, UnmountsBeforeLockingTheDiskAndAgainUnderTheLockWhenMountedMeanwhile) {
-    writeFileBytes(m_tree + "/dev/sdb", "");
-    RemountingDiskActions actions(m_tree + "/dev/sdb");
-    actions.mountInfo = m_actions.mountInfo;
+    RemountingDiskActions actions(m_tree);
     HelperContext helper{SystemRoot(m_tree), actions, m_out, m_err};
     EXPECT_EQ(runRemoveDrive("F", helper), kExitDone) << m_err.str();
     EXPECT_EQ(actions.lockedAtUnmount, (std::vector<bool>{false, true}));
