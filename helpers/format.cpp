@@ -16,6 +16,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace dravex {
 
@@ -38,6 +39,8 @@ constexpr uint64_t kSmallestExfatBytes = (2ull << 20) + kSector;
 // exFAT counts at most 0xFFFFFFF5 clusters; mkfs.exfat's cluster is 128 KiB from 32 GiB up.
 constexpr uint64_t kLargestExfatBytes = 0xFFFFFFF5ull * (128ull << 10);
 constexpr size_t kZeroChunk = 4u << 20;
+// Rounds of unmount, lock and exclusive open while the tool's scan keeps mounting the stick in between.
+constexpr int kOpenAttempts = 3;
 constexpr size_t kMaximumLabelLength = 11;
 
 char upper(char c) {
@@ -319,24 +322,32 @@ int runFormat(const std::string &commandText, HelperContext &context) {
         return false;
     };
     // UDisks2 answers an unmount only once udev has seen it (20 s at most), and udev holds back the events of
-    // a locked disk: the stick is unmounted before the lock, and again under it only when the tool's scan
-    // mounted it in between.
-    if (!unmounted())
-        return kExitFailed;
-    // Held until the new file system is written, so that neither udev nor the tool's scan gets between the
-    // unmount and the writing. Below a fixture root the "devices" are plain files that need no lock.
+    // a locked disk: the stick is unmounted before the lock, and again under it when the tool's scan mounted
+    // it in between. The lock then keeps the scan from mounting it until the new file system is written; a
+    // mount the scan had already asked for can still land before the exclusive open, which then fails busy
+    // and the whole round is made again. Below a fixture root the "devices" are plain files that need no lock.
     const std::string diskNode = context.root.path("/dev/" + volume.diskName);
-    std::optional<DiskLock> lock = DiskLock::acquire(diskNode);
-    if (!lock && context.root.isWholeMachine()) {
-        context.err << error(formattexts::kCannotOpen + diskNode + " (" + std::strerror(errno) + ")")
-                    << std::endl;
-        return kExitFailed;
-    }
-    if (!unmounted())
-        return kExitFailed;
     // Exclusive on a block device: the kernel refuses while anything still has it mounted.
     const int flags = O_WRONLY | O_CLOEXEC | (context.root.isWholeMachine() ? O_EXCL : 0);
-    const int fd = ::open(device->c_str(), flags);
+    std::optional<DiskLock> lock;
+    int fd = -1;
+    for (int attempt = 1;; ++attempt) {
+        lock.reset();
+        if (!unmounted())
+            return kExitFailed;
+        if (auto acquired = DiskLock::acquire(diskNode))
+            lock.emplace(std::move(*acquired));
+        if (!lock && context.root.isWholeMachine()) {
+            context.err << error(formattexts::kCannotOpen + diskNode + " (" + std::strerror(errno) + ")")
+                        << std::endl;
+            return kExitFailed;
+        }
+        if (!unmounted())
+            return kExitFailed;
+        fd = ::open(device->c_str(), flags);
+        if (fd >= 0 || errno != EBUSY || attempt == kOpenAttempts)
+            break;
+    }
     if (fd < 0) {
         context.err << error(formattexts::kCannotOpen + *device + " (" + std::strerror(errno) + ")")
                     << std::endl;

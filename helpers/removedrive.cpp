@@ -86,13 +86,9 @@ int runRemoveDrive(const std::string &commandText, HelperContext &context) {
         return kExitDone;
     }
 
-    // Nothing of a disk without a medium can be mounted, and flushing one that died could hang. UDisks2
-    // answers an unmount only once udev has seen it, and udev holds back the events of a locked disk: the
-    // volumes are unmounted before the lock, and again under it only those the tool's scan mounted in between.
-    if (check.volume->hasMedium && !flushAndUnmount(map, disk, context))
-        return kExitFailed;
     // Held until the disk is gone, so that the tool's scan does not mount again what was just unmounted.
     const std::optional<DiskLock> lock = DiskLock::acquire(context.root.path("/dev/" + disk));
+    // Nothing of a disk without a medium can be mounted, and flushing one that died could hang.
     if (check.volume->hasMedium && !flushAndUnmount(map, disk, context))
         return kExitFailed;
 

@@ -24,9 +24,7 @@ TEST(ParseDriveArgument, Table) {
 
 // RemoveDrive.exe on a copy of a fixture tree, with recording actions.
 struct RemoveDriveOnTree {
-    explicit RemoveDriveOnTree(const std::string &fixture) : tree(copySysroot(fixture, folder.path())) {
-        actions.mountInfo = tree + "/proc/self/mountinfo";
-    }
+    explicit RemoveDriveOnTree(const std::string &fixture) : tree(copySysroot(fixture, folder.path())) {}
     int run(const std::string &command) {
         HelperContext helper{SystemRoot(tree), actions, out, err};
         return runRemoveDrive(command, helper);
@@ -101,15 +99,6 @@ TEST_F(RemoveDriveRun, EjectsWhenPowerOffIsRefusedAndStopsWhenAVolumeStaysMounte
     EXPECT_EQ(m_actions.calls, Calls{flush});
 }
 
-TEST_F(RemoveDriveRun, UnmountsBeforeLockingTheDiskAndAgainUnderTheLockWhenMountedMeanwhile) {
-    RemountingDiskActions actions(m_tree);
-    HelperContext helper{SystemRoot(m_tree), actions, m_out, m_err};
-    EXPECT_EQ(runRemoveDrive("F", helper), kExitDone) << m_err.str();
-    EXPECT_EQ(actions.lockedAtUnmount, (std::vector<bool>{false, true}));
-    const std::string flush = "flush " + m_tree + "/media/op/PLAIN";
-    EXPECT_EQ(actions.calls, (Calls{flush, "unmount sdb1", flush, "unmount sdb1", "powerOff sdb"}));
-}
-
 TEST_F(RemoveDriveRun, RefusedDrivesAreNotTouched) {
     HelperContext helper = context();
     for (const char *command : {"G", "H", "I", "J", "K", "N", "A:", "C"})
@@ -157,7 +146,6 @@ TEST_F(RemoveDriveRun, AHolderIsClosedFirstOrTheStickStaysNamingIt) {
         << m_err.str();
 
     ClosingDiskActions closing(m_tree);
-    closing.mountInfo = m_actions.mountInfo;
     HelperContext closer{SystemRoot(m_tree), closing, m_out, m_err};
     EXPECT_EQ(runRemoveDrive("F", closer), kExitDone) << m_err.str();
     EXPECT_EQ(closing.calls, (Calls{"closeHolder dm-5", "flush " + m_tree + "/media/op/PLAIN", "unmount sdb1",
