@@ -68,12 +68,14 @@ const std::vector<std::string> &recordColumns() {
     return columns;
 }
 
-std::string recordColumnList() {
+std::string commaList(const std::vector<std::string> &names) {
     std::string list;
-    for (const std::string &column : recordColumns())
-        list += (list.empty() ? "" : ", ") + column;
+    for (const std::string &name : names)
+        list += (list.empty() ? "" : ", ") + name;
     return list;
 }
+
+std::string recordColumnList() { return commaList(recordColumns()); }
 
 bool isNumberColumn(size_t column) { return column == kCapacityColumn || column == kDurationColumn; }
 

@@ -40,6 +40,8 @@ struct ProductionRecord : StickFields {
 
 // The columns of a record in every store, in the order of recordFields.
 const std::vector<std::string> &recordColumns();
+// Names joined by ", ", as SQL lists columns and a usage text lists choices.
+std::string commaList(const std::vector<std::string> &names);
 // The columns joined by ", " for SQL.
 std::string recordColumnList();
 inline constexpr size_t kCapacityColumn = 11;

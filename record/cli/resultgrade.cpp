@@ -13,12 +13,7 @@ const std::vector<std::string> &operationNames() {
     return names;
 }
 
-std::string operationNameList() {
-    std::string list;
-    for (const std::string &name : operationNames())
-        list += (list.empty() ? "" : ", ") + name;
-    return list;
-}
+std::string operationNameList() { return commaList(operationNames()); }
 
 size_t operationRank(const std::string &operation) {
     const std::vector<std::string> &names = operationNames();
